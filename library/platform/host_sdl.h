@@ -1,0 +1,83 @@
+// The host of the real program: one SDL2 window with its events, the keyboard and mouse read
+// through SDL, monotonic clocks, and the single-instance lock as an flock on a file.
+//
+// Relies on SDL2 (video and events, started lazily by ReadDesktop or OpenWindow and stopped by
+// CloseWindow) and on POSIX clocks and file locks. The small pure helpers below are the rules the
+// host applies to what SDL reports; they are declared here so that tests can check them without SDL.
+#pragma once
+
+#include "platform/host.h"
+
+#include <cstdint>
+#include <string>
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace zq {
+
+// Desktop depth from the display mode's bytes per pixel: packed 3-byte pixels are 24-bit, 4-byte
+// pixels 32-bit even when only 24 bits carry color, 2-byte pixels 16-bit, anything else 8 * bytes.
+int DesktopBitsPerPixel(int bytesPerPixel);
+
+// MOUSE_* bit of an SDL button number (1 left, 2 middle, 3 right, 4 and 5 the side buttons); 0 for others.
+int MouseBitForSdlButton(int sdlButton);
+// MOUSE_* bits of an SDL button mask (bit n-1 set while button n is held).
+int MouseBitsForSdlMask(uint32_t mask);
+
+// Path of the lock file for an instance name: "zqlib-<name>.lock" with '/' replaced by '_', in
+// runtimeDir when it is set and not empty, else in tempDir, else in /tmp. Names too long for a file
+// name are cut at a character boundary.
+std::string InstanceLockPath(const char *name, const char *runtimeDir, const char *tempDir);
+
+class HostSdl final : public Host {
+public:
+    HostSdl();
+    ~HostSdl() override;
+    HostSdl(const HostSdl &) = delete;
+    HostSdl &operator=(const HostSdl &) = delete;
+
+    const char *LastError() override;
+    uint32_t Milliseconds() override;
+    int64_t Nanoseconds() override;
+    void Sleep(int milliseconds) override;
+    bool ReadDesktop(DesktopInfo *out) override;
+    bool AcquireInstanceLock(const char *name) override;
+    void ReleaseInstanceLock() override;
+    bool OpenWindow(const WindowRequest &request) override;
+    void CloseWindow() override;
+    void SetCaption(const char *caption) override;
+    void SetClientSize(int width, int height) override;
+    void RaiseWindow() override;
+    void ClientOrigin(int *x, int *y) override;
+    bool PollEvent(HostEvent *out) override;
+    void ReadKeyboard(uint8_t state[kKeyCodeCount]) override;
+    int MouseButtons() override;
+    void GlobalMousePosition(int *x, int *y) override;
+    void ShowCursor(bool visible) override;
+    void SetScreenSaver(bool enabled) override;
+
+    // What the window shows now, as SDL reports it: caption (empty without a window) and client size.
+    std::string WindowCaption() const;
+    bool WindowClientSize(int *width, int *height) const;
+
+private:
+    bool StartVideo();
+    void StopVideo();
+    void Fail(const char *what, bool withSdlError);
+    void DetectLayout();
+    bool TranslateEvent(const SDL_Event &event, HostEvent *out);
+    static int WatchKeys(void *self, SDL_Event *event);
+
+    std::string lastError_;
+    SDL_Window *window_ = nullptr;
+    bool videoStarted_ = false;
+    bool japaneseLayout_ = false;
+    bool cursorVisible_ = true;
+    bool screenSaverEnabled_ = true;
+    int lockFd_ = -1;
+    // Key codes pressed since the last ReadKeyboard, filled as SDL queues key events.
+    uint8_t pressedSinceRead_[kKeyCodeCount] = {};
+};
+
+}  // namespace zq
