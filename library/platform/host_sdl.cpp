@@ -57,6 +57,18 @@ void SetVideoHints() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
 }
 
+// SDL's video drivers that show nothing.
+bool IsHeadlessDriver(const char *driver) {
+    return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+           std::strcmp(driver, "evdev") == 0;
+}
+
+// True when SDL_VIDEODRIVER (environment or hint) names this driver.
+bool RequestedDriver(const char *driver) {
+    const char *requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    return requested && std::strstr(requested, driver) != nullptr;
+}
+
 void CopyText(char *out, size_t size, const char *text) {
     size_t length = std::min(std::strlen(text), size - 1);
     std::memcpy(out, text, length);
@@ -292,6 +304,15 @@ bool HostSdl::StartVideo() {
     SetVideoHints();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         Fail("cannot start the display", true);
+        return false;
+    }
+    // SDL falls back to its window-less drivers when no display answers; they are for headless
+    // runs that ask for them by name, never a silent substitute for a missing display.
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (driver && IsHeadlessDriver(driver) && !RequestedDriver(driver)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        const char *display = std::getenv("DISPLAY");
+        lastError_ = std::string("no display to open a window on (DISPLAY=") + (display ? display : "") + ")";
         return false;
     }
     videoStarted_ = true;
