@@ -40,11 +40,11 @@ def test_window_caption_and_client_area(args):
         # Without a window manager nothing moves the window: the client area sits centred.
         centred = ((SCREEN_SIZE[0] - width) // 2, (SCREEN_SIZE[1] - height) // 2)
         assert (x, y) == centred, ((x, y), centred)
-        folder = args.keep or tempfile.mkdtemp(prefix="zq-e2e-")
-        shot = session.screenshot(window, os.path.join(folder, "window.png"))
-        assert os.path.getsize(shot) > 0
+        with tempfile.TemporaryDirectory(prefix="zq-e2e-") as scratch:
+            shot = session.screenshot(window, os.path.join(args.keep or scratch, "window.png"))
+            assert os.path.getsize(shot) > 0
         assert program.running(), program.stderr()
-        return f"screenshot {shot}"
+        return f"screenshot {shot}" if args.keep else None
 
 
 def check_ends_with_escape(args, window_manager):
