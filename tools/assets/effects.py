@@ -52,9 +52,7 @@ def chomp():
     # a short gurgle on top
     gurgle = np.sin(2 * np.pi * (320 + 120 * np.sin(2 * np.pi * 28 * t)) * t) * np.exp(-(t - 0.12) ** 2 / 0.002)
     out += 0.25 * gurgle
-    fade = np.ones(n)
-    fade[-int(0.03 * RATE):] = np.linspace(1, 0, int(0.03 * RATE))
-    return _pcm(out * fade)
+    return _pcm(out, fade_in=0.002, fade_out=0.03)
 
 
 def chime():
@@ -70,12 +68,16 @@ def chime():
                 tone += amp * np.sin(2 * np.pi * f0 * ratio * tt) * np.exp(-tt / decay)
         tone *= np.clip(tt / 0.002, 0, 1)
         out[s:] += gain * tone
-    fade = np.ones(len(t))
-    fade[-int(0.05 * RATE):] = np.linspace(1, 0, int(0.05 * RATE))
-    return _pcm(out * fade)
+    return _pcm(out, fade_in=0.0, fade_out=0.05)
 
 
-def _pcm(x, peak=0.9):
+def _pcm(x, fade_in, fade_out, peak=0.9):
+    """Short fades at both ends (no click), normalised to peak, as 16-bit samples."""
+    x = x.copy()
+    a, b = int(fade_in * RATE), int(fade_out * RATE)
+    if a:
+        x[:a] *= np.linspace(0, 1, a)
+    x[-b:] *= np.linspace(1, 0, b)
     x = x / np.max(np.abs(x)) * peak
     return np.rint(x * 32767).astype(np.int16)
 
