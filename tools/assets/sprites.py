@@ -6,6 +6,8 @@ Every function returns an RGB picture on pure key green. The creature's open
 mouth fills the box x 25..55, y 15..47 of its 100 x 133 cell, where the game
 tests for bites.
 """
+import functools
+
 import numpy as np
 from PIL import Image
 
@@ -32,6 +34,18 @@ CELL_W, CELL_H = 100, 133
 MOUTH_CX, MOUTH_CY, MOUTH_RX, MOUTH_RY = 40.0, 31.0, 16.5, 15.5
 
 HEAD = ell(44, 35, 37, 34)
+
+
+def sprite(w, h):
+    """Turn a painter of a w x h Canvas into a maker of the keyed picture."""
+    def wrap(paint):
+        @functools.wraps(paint)
+        def make(*args):
+            c = Canvas(w, h)
+            paint(c, *args)
+            return c.keyed()
+        return make
+    return wrap
 
 
 def _shaded(c, shapes, base, shade, offset=(-5, -6), shrink=0.9):
@@ -222,10 +236,7 @@ def _person(c, pose, top=True):
            SHIRT, 2.2)
 
 
-def person(pose):
-    c = Canvas(32, 41)
-    _person(c, pose)
-    return c.keyed()
+person = sprite(32, 41)(_person)
 
 
 def _bite_edge(c, bites, flesh, edge_width=1.3):
@@ -254,18 +265,17 @@ def _splash(c, drops):
         c.ellipse(x, y, r, r * 1.15, BLOOD, OUTLINE, 0.6)
 
 
-def bitten_person():
-    c = Canvas(32, 41)
+@sprite(32, 41)
+def bitten_person(c):
     _person(c, 0)
     _bite_edge(c, _teeth_bites(17, 7, 12, 7, 20, 160), (170, 20, 36))
     c.poly([(15.5, 19), (17.5, 19), (17, 12), (15.8, 12)], BONE, OUTLINE, 0.6)
     c.ellipse(16.5, 11.3, 2, 1.6, BONE, OUTLINE, 0.6)
     _splash(c, [(9, 10, 1.7), (24, 8, 1.4), (13, 4, 1.2), (21, 3, 1.0), (27, 13, 1.1), (6, 16, 1.0)])
-    return c.keyed()
 
 
-def person_remains():
-    c = Canvas(32, 41)
+@sprite(32, 41)
+def person_remains(c):
     c.ellipse(16, 37, 14.5, 3.4, BLOOD_DARK, OUTLINE, 0.9)
     c.ellipse(14, 36.5, 8, 2, BLOOD, None, 0)
     _bone(c, 7, 33, 21, 36.5)
@@ -274,7 +284,6 @@ def person_remains():
     c.ellipse(8.8, 29.3, 0.9, 1.1, OUTLINE, None, 0)
     c.ellipse(11.3, 29.3, 0.9, 1.1, OUTLINE, None, 0)
     c.poly([(8.5, 31.5), (11.5, 31.5), (11, 34), (9, 34)], BONE, OUTLINE, 0.7)
-    return c.keyed()
 
 
 def _bone(c, x0, y0, x1, y1):
@@ -312,24 +321,20 @@ def _car(c):
         c.ellipse(x, 21.5, 2.7, 2.7, (190, 190, 200), OUTLINE, 0.6)
 
 
-def car():
-    c = Canvas(75, 28)
-    _car(c)
-    return c.keyed()
+car = sprite(75, 28)(_car)
 
 
-def bitten_car():
-    c = Canvas(75, 28)
+@sprite(75, 28)
+def bitten_car(c):
     _car(c)
     _bite_edge(c, _teeth_bites(40, -4, 14, 7, 20, 160), (70, 66, 78))
     for x, y, r in ((28, 6, 2.2), (52, 4, 1.8), (34, 1.5, 1.5), (47, 1, 1.2)):
         c.ellipse(x, y, r, r, (250, 210, 60), (200, 90, 30), 0.6)
     _splash(c, [(39, 13, 1.6), (44, 15, 1.2), (31, 12, 1.1)])
-    return c.keyed()
 
 
-def car_remains():
-    c = Canvas(75, 28)
+@sprite(75, 28)
+def car_remains(c):
     c.ellipse(38, 25, 30, 2.6, (60, 56, 66), OUTLINE, 0.8)
     wreck = [(12, 25), (20, 19), (31, 21), (40, 17), (50, 20), (61, 18.5), (66, 25)]
     c.poly(wreck, CAR_RED, OUTLINE, 1.1)
@@ -341,7 +346,6 @@ def car_remains():
     c.ellipse(52, 26, 6, 1.3, BLOOD, None, 0)
     for x, y, r in ((44, 12, 3.2), (47, 8, 2.6), (43, 4.5, 2.0)):
         c.ellipse(x, y, r, r, (120, 118, 128), OUTLINE, 0.7)
-    return c.keyed()
 
 
 # ---------------------------------------------------------------- aeroplane
@@ -367,31 +371,26 @@ def _plane(c):
     c.ellipse(40, 16, 1.2, 9, (190, 192, 206), (110, 110, 125), 0.5)
 
 
-def plane():
-    c = Canvas(42, 31)
-    _plane(c)
-    return c.keyed()
+plane = sprite(42, 31)(_plane)
 
 
-def bitten_plane():
-    c = Canvas(42, 31)
+@sprite(42, 31)
+def bitten_plane(c):
     _plane(c)
     _bite_edge(c, _teeth_bites(3, 13, 9, 6, -75, 75), (70, 66, 78))
     for x, y, r, col in ((10, 10, 2.6, (250, 150, 40)), (7, 14, 2.0, (250, 210, 60)),
                          (6, 6, 2.8, (120, 118, 128)), (2.5, 3, 2.2, (150, 148, 158))):
         c.ellipse(x, y, r, r, col, OUTLINE, 0.6)
-    return c.keyed()
 
 
-def plane_remains():
-    c = Canvas(42, 31)
+@sprite(42, 31)
+def plane_remains(c):
     c.poly([(6, 26), (17, 21.5), (20, 24), (9, 29)], (226, 228, 240), OUTLINE, 1.0)
     c.ellipse(29, 22, 1.2, 6.5, (190, 192, 206), OUTLINE, 0.7, rot=30)
     c.ellipse(29, 22, 1.6, 1.6, (120, 120, 130), OUTLINE, 0.6)
     _bone(c, 26, 28, 37, 26)
     for x, y, r in ((20, 12, 2.6), (23, 7, 2.0), (19, 3.5, 1.5)):
         c.ellipse(x, y, r, r, (120, 118, 128), OUTLINE, 0.6)
-    return c.keyed()
 
 
 # ---------------------------------------------------------------- offering
@@ -400,8 +399,8 @@ WOOD = (214, 162, 98)
 WOOD_DARK = (160, 108, 58)
 
 
-def offering():
-    c = Canvas(38, 35)
+@sprite(38, 35)
+def offering(c):
     c.poly([(8, 24), (30, 24), (32.5, 33.5), (5.5, 33.5)], WOOD, OUTLINE, 1.1)
     c.ellipse(19, 29, 4, 2.6, WOOD_DARK, OUTLINE, 0.7)
     c.poly([(2.5, 20), (35.5, 20), (34.5, 24.5), (3.5, 24.5)], WOOD, OUTLINE, 1.1)
@@ -412,4 +411,3 @@ def offering():
     c.ellipse(19, 4.8, 4.5, 4.0, (246, 146, 36), OUTLINE, 0.9)
     c.poly([(19, 1.3), (24, -0.5), (25.5, 1.5), (21, 2.6)], (84, 140, 56), OUTLINE, 0.6)
     c.ellipse(17.6, 3.6, 1.2, 0.9, (255, 200, 120), None, 0)
-    return c.keyed()
