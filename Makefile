@@ -1,0 +1,61 @@
+# Everything a fresh Debian 12 machine needs: `make run` and `make test` install what is missing first.
+
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+PREFIX      ?= /usr/local
+GENERATOR   := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+JOBS        ?= $(shell nproc)
+SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# Build and run time: the library's dependencies, the font, the test and screenshot tools.
+DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
+  libsdl2-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev libogg-dev libvorbis-dev libmpg123-dev \
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic \
+  libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick \
+  python3 python3-xlib python3-pil python3-numpy
+
+.PHONY: all deps build run test test-plain test-asan install bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing missing packages:" $$missing; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The game reads GAZUMO/ and writes save/ relative to its working directory.
+run: build
+	cd assets && ../$(BUILD)/gazumo
+
+test: test-plain test-asan
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" \
+	    -DCMAKE_BUILD_TYPE=Debug -DZQ_SANITIZE=ON -DZQ_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+bench: build
+	@if [ -x $(BUILD)/bench/zq_bench ]; then $(BUILD)/bench/zq_bench; else echo "no benchmarks built"; fi
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
+
+-include tools/assets/assets.mk

@@ -1,0 +1,99 @@
+// What a host must provide to the library: clocks, the desktop, one window with its events, the
+// single-instance lock, keyboard and mouse state, the cursor and the screen saver switch.
+//
+// The library calls only this interface, never the platform's own libraries, so the same code runs
+// on the SDL host (the real program) and on the scriptable virtual host (unit tests). Strings
+// handed to a host are UTF-8; the library converts its Shift-JIS texts before the call.
+#pragma once
+
+#include <cstdint>
+
+namespace zq {
+
+// Host events that the message handling reacts to; everything else stays inside the host.
+enum class HostEventType {
+    Close,        // the user or the window manager asks the window to close
+    Quit,         // the whole program is asked to end
+    FocusGained,  // the window became the active one
+    FocusLost,
+    Exposed,      // part of the window must be painted again
+    Moved,        // the client area moved on the desktop
+    ButtonDown,   // button = MOUSE_* bit, x and y in client coordinates
+    Wheel,        // wheel = +1 or -1 per notch
+    DropFile,     // path = the dropped file's name
+};
+
+constexpr int kHostPathSize = 4096;
+
+struct HostEvent {
+    HostEventType type;
+    int button;
+    int x, y;
+    int wheel;
+    char path[kHostPathSize];
+};
+
+struct DesktopInfo {
+    int width, height;
+    int bitsPerPixel;  // 16, 24 (packed 3-byte pixels) or 32
+    int refreshRate;   // Hz; 0 when the display does not say
+};
+
+struct WindowRequest {
+    const char *caption;  // UTF-8
+    int clientWidth, clientHeight;
+    bool fullScreen;
+};
+
+// Number of key codes; key state bytes hold bit 7 while the key is down.
+constexpr int kKeyCodeCount = 256;
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Why the last failing call failed, for the log and for the user.
+    virtual const char *LastError() = 0;
+
+    // Clocks: monotonic milliseconds (wrapping at 2^32) and nanoseconds; a sleep of the main thread.
+    virtual uint32_t Milliseconds() = 0;
+    virtual int64_t Nanoseconds() = 0;
+    virtual void Sleep(int milliseconds) = 0;
+
+    // The desktop: false when there is no display to open a window on.
+    virtual bool ReadDesktop(DesktopInfo *out) = 0;
+
+    // Single instance: false when another process holds the lock of this name. The lock ends with
+    // the process, so a crashed copy never blocks the next start.
+    virtual bool AcquireInstanceLock(const char *name) = 0;
+    virtual void ReleaseInstanceLock() = 0;
+
+    // The one window. OpenWindow centres a non-resizable window with exactly the client size asked.
+    virtual bool OpenWindow(const WindowRequest &request) = 0;
+    virtual void CloseWindow() = 0;
+    virtual void SetCaption(const char *caption) = 0;
+    virtual void SetClientSize(int width, int height) = 0;
+    virtual void RaiseWindow() = 0;
+    // Screen position of the client area's top-left corner.
+    virtual void ClientOrigin(int *x, int *y) = 0;
+
+    // Next pending event of the window; false when none is waiting.
+    virtual bool PollEvent(HostEvent *out) = 0;
+
+    // Keyboard state in key codes (bit 7 = held). A key pressed and released since the last read
+    // still reads as held once, so a short tap between two frames is not lost.
+    virtual void ReadKeyboard(uint8_t state[kKeyCodeCount]) = 0;
+    // MOUSE_* bits of the buttons held now, and the pointer's position on the desktop.
+    virtual int MouseButtons() = 0;
+    virtual void GlobalMousePosition(int *x, int *y) = 0;
+    virtual void ShowCursor(bool visible) = 0;
+
+    virtual void SetScreenSaver(bool enabled) = 0;
+};
+
+// The host in use: the SDL host unless a test installed another one.
+Host &ActiveHost();
+// Installs a host for the rest of the process (tests); nullptr restores the SDL host.
+void InstallHost(Host *host);
+
+}  // namespace zq

@@ -1,0 +1,143 @@
+// The virtual host: every answer comes from state the test scripted.
+#include "platform/host_virtual.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace zq {
+
+HostEvent MakeHostEvent(HostEventType type, int button, int x, int y) {
+    HostEvent event = {};
+    event.type = type;
+    event.button = button;
+    event.x = x;
+    event.y = y;
+    event.wheel = 0;
+    return event;
+}
+
+void VirtualHost::SetNoDisplay(const char *reason) {
+    noDisplay_ = true;
+    std::snprintf(error_, sizeof error_, "%s", reason);
+}
+
+void VirtualHost::SetDesktop(const DesktopInfo &desktop) { desktop_ = desktop; }
+void VirtualHost::SetClockStep(uint32_t millisecondsPerReading) { clockStep_ = millisecondsPerReading; }
+void VirtualHost::AdvanceClock(uint32_t milliseconds) { now_ += milliseconds; }
+
+void VirtualHost::ScheduleEvent(uint32_t atMillisecond, const HostEvent &event) {
+    if (queued_ == kQueueSize) return;
+    // Keep the queue ordered by time; equal times keep their order.
+    int i = queued_;
+    while (i > 0 && static_cast<int32_t>(queue_[i - 1].at - atMillisecond) > 0) {
+        queue_[i] = queue_[i - 1];
+        --i;
+    }
+    queue_[i] = {atMillisecond, event};
+    ++queued_;
+}
+
+void VirtualHost::PushEvent(const HostEvent &event) { ScheduleEvent(now_, event); }
+
+void VirtualHost::SetKey(int keyCode, bool down) {
+    if (keyCode >= 0 && keyCode < kKeyCodeCount) keys_[keyCode] = down ? 0x80 : 0;
+}
+
+void VirtualHost::SetMouse(int desktopX, int desktopY, int buttons) {
+    mouseX_ = desktopX;
+    mouseY_ = desktopY;
+    buttons_ = buttons;
+}
+
+void VirtualHost::SetWindowOrigin(int x, int y) {
+    originX_ = x;
+    originY_ = y;
+}
+
+void VirtualHost::SetForeignInstanceLock(const char *name) {
+    std::snprintf(foreignLock_, sizeof foreignLock_, "%s", name);
+}
+
+const char *VirtualHost::LastError() { return error_; }
+
+uint32_t VirtualHost::Milliseconds() {
+    const uint32_t reading = now_;
+    now_ += clockStep_;
+    return reading;
+}
+
+int64_t VirtualHost::Nanoseconds() {
+    // Finer than the millisecond clock: every reading moves on by a microsecond.
+    nanosExtra_ += 1000;
+    return static_cast<int64_t>(now_) * 1000000 + static_cast<int64_t>(nanosExtra_ % 1000000);
+}
+
+void VirtualHost::Sleep(int milliseconds) {
+    ++sleepCount;
+    now_ += static_cast<uint32_t>(milliseconds > 0 ? milliseconds : 0);
+}
+
+bool VirtualHost::ReadDesktop(DesktopInfo *out) {
+    if (noDisplay_) return false;
+    *out = desktop_;
+    return true;
+}
+
+bool VirtualHost::AcquireInstanceLock(const char *name) {
+    if (instanceLockHeld || std::strcmp(name, foreignLock_) == 0) {
+        std::snprintf(error_, sizeof error_, "the instance lock \"%s\" is held", name);
+        return false;
+    }
+    instanceLockHeld = true;
+    return true;
+}
+
+void VirtualHost::ReleaseInstanceLock() { instanceLockHeld = false; }
+
+bool VirtualHost::OpenWindow(const WindowRequest &request) {
+    if (noDisplay_) return false;
+    windowOpen = true;
+    ++openCount;
+    std::snprintf(caption, sizeof caption, "%s", request.caption);
+    clientWidth = request.clientWidth;
+    clientHeight = request.clientHeight;
+    fullScreen = request.fullScreen;
+    return true;
+}
+
+void VirtualHost::CloseWindow() { windowOpen = false; }
+void VirtualHost::SetCaption(const char *text) { std::snprintf(caption, sizeof caption, "%s", text); }
+
+void VirtualHost::SetClientSize(int width, int height) {
+    clientWidth = width;
+    clientHeight = height;
+}
+
+void VirtualHost::RaiseWindow() {}
+
+void VirtualHost::ClientOrigin(int *x, int *y) {
+    *x = originX_;
+    *y = originY_;
+}
+
+bool VirtualHost::PollEvent(HostEvent *out) {
+    ++pollCount;
+    if (queued_ == 0 || static_cast<int32_t>(queue_[0].at - now_) > 0) return false;
+    *out = queue_[0].event;
+    --queued_;
+    std::memmove(queue_, queue_ + 1, sizeof queue_[0] * static_cast<size_t>(queued_));
+    return true;
+}
+
+void VirtualHost::ReadKeyboard(uint8_t state[kKeyCodeCount]) { std::memcpy(state, keys_, sizeof keys_); }
+int VirtualHost::MouseButtons() { return buttons_; }
+
+void VirtualHost::GlobalMousePosition(int *x, int *y) {
+    *x = mouseX_;
+    *y = mouseY_;
+}
+
+void VirtualHost::ShowCursor(bool visible) { cursorVisible = visible; }
+void VirtualHost::SetScreenSaver(bool enabled) { screenSaverEnabled = enabled; }
+
+}  // namespace zq

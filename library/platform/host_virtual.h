@@ -1,0 +1,85 @@
+// A scriptable host for unit tests: a clock that moves only when told to (or by a fixed step per
+// reading, so busy waits end), events scheduled at chosen clock times, keys, mouse and focus set
+// by the test, and counters of what the library asked of it. Nothing here touches a display.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/host.h"
+
+namespace zq {
+
+class VirtualHost : public Host {
+public:
+    // Scripting.
+    void SetNoDisplay(const char *reason);             // ReadDesktop and OpenWindow fail
+    void SetDesktop(const DesktopInfo &desktop);
+    void SetClockStep(uint32_t millisecondsPerReading);  // 0 stops the clock between sleeps
+    void AdvanceClock(uint32_t milliseconds);
+    // Delivers an event once the clock reaches `atMillisecond` (immediately when it has).
+    void ScheduleEvent(uint32_t atMillisecond, const HostEvent &event);
+    void PushEvent(const HostEvent &event);
+    void SetKey(int keyCode, bool down);
+    void SetMouse(int desktopX, int desktopY, int buttons);
+    void SetWindowOrigin(int x, int y);
+    // Another process holds the instance lock of this name (empty name: none).
+    void SetForeignInstanceLock(const char *name);
+
+    // What the library did.
+    bool windowOpen = false;
+    char caption[1024] = "";
+    int clientWidth = 0, clientHeight = 0;
+    bool fullScreen = false;
+    bool cursorVisible = true;
+    bool screenSaverEnabled = true;
+    bool instanceLockHeld = false;
+    int sleepCount = 0;
+    int pollCount = 0;
+    int openCount = 0;
+
+    // Host.
+    const char *LastError() override;
+    uint32_t Milliseconds() override;
+    int64_t Nanoseconds() override;
+    void Sleep(int milliseconds) override;
+    bool ReadDesktop(DesktopInfo *out) override;
+    bool AcquireInstanceLock(const char *name) override;
+    void ReleaseInstanceLock() override;
+    bool OpenWindow(const WindowRequest &request) override;
+    void CloseWindow() override;
+    void SetCaption(const char *caption) override;
+    void SetClientSize(int width, int height) override;
+    void RaiseWindow() override;
+    void ClientOrigin(int *x, int *y) override;
+    bool PollEvent(HostEvent *out) override;
+    void ReadKeyboard(uint8_t state[kKeyCodeCount]) override;
+    int MouseButtons() override;
+    void GlobalMousePosition(int *x, int *y) override;
+    void ShowCursor(bool visible) override;
+    void SetScreenSaver(bool enabled) override;
+
+private:
+    static constexpr int kQueueSize = 256;
+    struct Scheduled {
+        uint32_t at;
+        HostEvent event;
+    };
+
+    uint32_t now_ = 0;
+    uint64_t nanosExtra_ = 0;
+    uint32_t clockStep_ = 1;
+    bool noDisplay_ = false;
+    char error_[256] = "";
+    DesktopInfo desktop_ = {1920, 1080, 32, 60};
+    Scheduled queue_[kQueueSize] = {};
+    int queued_ = 0;
+    uint8_t keys_[kKeyCodeCount] = {};
+    int mouseX_ = 0, mouseY_ = 0, buttons_ = 0;
+    int originX_ = 640, originY_ = 300;
+    char foreignLock_[256] = "";
+};
+
+// Builds an event for scripting.
+HostEvent MakeHostEvent(HostEventType type, int button = 0, int x = 0, int y = 0);
+
+}  // namespace zq
