@@ -172,6 +172,7 @@ extern "C" int ChangeWindowMode(int flag) {
     s.windowMode = flag;
     LogText(flag ? "ウインドウモードフラグが立てられました\n" : "ウインドウモードフラグが倒されました\n");
     if (!s.initialised) return 0;
+    RestyleMainWindow();
     return ApplyScreenMode();
 }
 

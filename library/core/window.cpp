@@ -258,6 +258,15 @@ int CreateMainWindow() {
     return 0;
 }
 
+void RestyleMainWindow() {
+    WindowState &w = State();
+    if (!w.hasWindow) return;
+    const bool fullScreen = WindowModeSetting() == 0;
+    if (fullScreen) w.windowScale = 1.0;
+    ActiveHost().SetFullScreen(fullScreen);
+    FitWindow();
+}
+
 void CloseMainWindow() {
     WindowState &w = State();
     if (!w.hasWindow) return;

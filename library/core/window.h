@@ -7,6 +7,7 @@ namespace zq {
 
 int CreateMainWindow();        // 0, or -1 with the reason logged and recorded
 void CloseMainWindow();        // shutdown: asks the window to close and processes until it is gone
+void RestyleMainWindow();      // after a window-mode change: full screen or window, resized
 
 // The body of ProcessMessages without the lock: 0 to go on, -1 when the program must end.
 int ProcessMessagesBody();

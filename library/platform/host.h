@@ -73,6 +73,7 @@ public:
     virtual void CloseWindow() = 0;
     virtual void SetCaption(const char *caption) = 0;
     virtual void SetClientSize(int width, int height) = 0;
+    virtual void SetFullScreen(bool fullScreen) = 0;
     virtual void RaiseWindow() = 0;
     // Screen position of the client area's top-left corner.
     virtual void ClientOrigin(int *x, int *y) = 0;

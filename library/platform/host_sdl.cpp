@@ -226,6 +226,10 @@ void HostSdl::SetClientSize(int width, int height) {
     if (window_) SDL_SetWindowSize(window_, width, height);
 }
 
+void HostSdl::SetFullScreen(bool fullScreen) {
+    if (window_) SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN : 0);
+}
+
 void HostSdl::RaiseWindow() {
     if (window_) SDL_RaiseWindow(window_);
 }

@@ -48,6 +48,7 @@ public:
     void CloseWindow() override;
     void SetCaption(const char *caption) override;
     void SetClientSize(int width, int height) override;
+    void SetFullScreen(bool fullScreen) override;
     void RaiseWindow() override;
     void ClientOrigin(int *x, int *y) override;
     bool PollEvent(HostEvent *out) override;

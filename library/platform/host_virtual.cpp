@@ -113,6 +113,8 @@ void VirtualHost::SetClientSize(int width, int height) {
     clientHeight = height;
 }
 
+void VirtualHost::SetFullScreen(bool enable) { fullScreen = enable; }
+
 void VirtualHost::RaiseWindow() {}
 
 void VirtualHost::ClientOrigin(int *x, int *y) {

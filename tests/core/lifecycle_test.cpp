@@ -115,6 +115,16 @@ TEST_F(LifecycleTest, ChangeWindowModeToTheCurrentModeChangesNothing) {
     EXPECT_EQ(ChangeWindowMode(1), 0);
 }
 
+TEST_F(LifecycleTest, WindowModeChangeAfterStartRestylesTheWindow) {
+    Start();
+    EXPECT_EQ(ChangeWindowMode(0), 0);
+    EXPECT_TRUE(host.fullScreen);
+    EXPECT_EQ(ChangeWindowMode(1), 0);
+    EXPECT_FALSE(host.fullScreen);
+    EXPECT_EQ(host.clientWidth, 640);
+    EXPECT_EQ(host.clientHeight, 480);
+}
+
 TEST_F(LifecycleTest, FullScreenFallsBackToWindowOnASmallDisplay) {
     ChangeWindowMode(0);
     host.SetDesktop({600, 400, 32, 60});
