@@ -187,6 +187,12 @@ int SetMouseCursorVisible(int flag);             /* 1 show, 0 hide, -1 re-apply 
  * code, -1 for a pad or mouse button, 0 for nothing. */
 int CheckAnyInput(int what);
 
+/* ---- Random numbers, waiting, dates --------------------------------------------------------- */
+
+/* ---- Pixel formats, colors and standard images ---------------------------------------------- */
+
+/* ---- Software images and drawing kernels ---------------------------------------------------- */
+
 #ifdef __cplusplus
 }
 #endif
