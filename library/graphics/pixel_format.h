@@ -50,6 +50,10 @@ int CreateFormatFromMasks(PixelFormat *format, int depth, uint32_t redMask, uint
 // The spare-bit mask after the channel widths or masks were changed by hand.
 int RecomputeSpareMask(PixelFormat *format);
 
+// True for a 1-byte format whose masks describe palette entries. A 1-byte format whose color
+// masks lie inside the byte (gray, 3-3-2) holds its colors in the pixel itself.
+bool IsPaletteFormat(const PixelFormat &format);
+
 // A pixel value in the format; for a palette format the nearest palette index.
 uint32_t PackColor(const PixelFormat *format, int red, int green, int blue, int alpha);
 // The 8-bit components of a pixel value; any out pointer may be null. 0, or -1 for a null format.

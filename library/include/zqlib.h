@@ -191,6 +191,19 @@ int CheckAnyInput(int what);
 
 /* ---- Pixel formats, colors and standard images ---------------------------------------------- */
 
+/* A screen color value: R5G6B5 on a 16-bit screen, X8R8G8B8 with the top byte 0xFF otherwise.
+ * Only the low 8 bits of each component count; low bits that do not fit are dropped. Before the
+ * screen exists the requested screen depth decides (16 bits by default). */
+uint32_t MakeColor(int red, int green, int blue);
+/* The 8-bit components of a screen color value; any pointer may be NULL. Always 0. */
+int SplitColor(uint32_t color, int *red, int *green, int *blue);
+
+typedef struct ColorF {
+    float red, green, blue, alpha;
+} ColorF;
+/* Fills the record (when not NULL) and returns its value. */
+ColorF MakeColorF(ColorF *record, float red, float green, float blue, float alpha);
+
 /* ---- Software images and drawing kernels ---------------------------------------------------- */
 
 #ifdef __cplusplus
