@@ -185,8 +185,9 @@ extern "C" int LowerLogIndent(void) {
 extern "C" int WriteLog(const char *text) {
     if (text == nullptr) return -1;
     LogState &s = State();
-    std::lock_guard<std::recursive_mutex> guard(s.lock);
 
+    // The conversion buffer is taken and given back outside the log lock: the allocator logs
+    // under its own lock, so holding both here in the other order could deadlock.
     const size_t length = std::strlen(text);
     char stackBuffer[2 * kStackConversionLimit + 1];
     char *converted = stackBuffer;
@@ -198,6 +199,7 @@ extern "C" int WriteLog(const char *text) {
     const size_t convertedLength = ConvertLineEnds(text, length, converted);
 
     char path[4096];
+    std::unique_lock<std::recursive_mutex> guard(s.lock);
     if (IsLogWritable() && LogPath(path, sizeof path)) {
         const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -224,6 +226,7 @@ extern "C" int WriteLog(const char *text) {
         }
     }
 
+    guard.unlock();
     if (converted != stackBuffer) TrackedFree(converted);
     return -1;
 }

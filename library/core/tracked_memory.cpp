@@ -7,6 +7,7 @@
 // fields and a guard copy of them) is 80 bytes instead of 64; the caller's memory stays 16-byte
 // aligned.
 #include <cinttypes>
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -121,8 +122,10 @@ void AfterAllocation(AllocHeader *h, const char *what) {
     if (t.checkAlways) CheckAllocations();
 }
 
+// Negative sizes fail, and so do sizes whose request with the header does not fit an int: the
+// heap request would overflow, and the int totals could not count such a block.
 bool HeapSize(int size, size_t *out) {
-    if (size < 0) return false;
+    if (size < 0 || size > INT_MAX - static_cast<int>(kHeaderSize)) return false;
     *out = static_cast<size_t>(size) + kHeaderSize;
     return true;
 }
