@@ -92,11 +92,23 @@ Layout Classify(const PixelFormat &f) {
 template <int SrcBytes, int DestBytes, bool Mirror, bool SkipKey, class Op>
 void ConvertRowsWith(const ConvertCall &c, Op &op) {
     constexpr ptrdiff_t step = Mirror ? -DestBytes : DestBytes;
+    // 3-byte pixels are read four at a time as three 32-bit words.
+    constexpr bool kPacked24 = SrcBytes == 3 && !Mirror && !SkipKey;
     const uint32_t key = c.key;
     for (int y = 0; y < c.height; ++y) {
         const uint8_t *s = SourceRow(c, y);
         uint8_t *d = DestRow(c, y) + (Mirror ? static_cast<ptrdiff_t>(c.width - 1) * DestBytes : 0);
-        for (int x = 0; x < c.width; ++x, s += SrcBytes, d += step) {
+        int x = 0;
+        if constexpr (kPacked24) {
+            for (; x + 4 <= c.width; x += 4, s += 12, d += 4 * DestBytes) {
+                const uint32_t a = LoadPixel<4>(s), b = LoadPixel<4>(s + 4), e = LoadPixel<4>(s + 8);
+                StorePixel<DestBytes>(d, op(a & 0xFFFFFF));
+                StorePixel<DestBytes>(d + DestBytes, op((a >> 24) | ((b & 0xFFFF) << 8)));
+                StorePixel<DestBytes>(d + 2 * DestBytes, op((b >> 16) | ((e & 0xFF) << 16)));
+                StorePixel<DestBytes>(d + 3 * DestBytes, op(e >> 8));
+            }
+        }
+        for (; x < c.width; ++x, s += SrcBytes, d += step) {
             uint32_t raw = LoadPixel<SrcBytes>(s);
             if constexpr (SkipKey) {
                 if (raw == key) continue;
