@@ -11,7 +11,7 @@ SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
   libsdl2-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev libogg-dev libvorbis-dev libmpg123-dev \
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic \
-  libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick \
+  libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick openbox \
   python3 python3-xlib python3-pil python3-numpy
 
 .PHONY: all deps build run test test-plain test-asan install bench clean

@@ -22,7 +22,11 @@ int SetScreenMode(int width, int height, int bits, int refresh);
 int SetWindowTitle(const char *text);            /* Shift-JIS caption, at most 255 bytes */
 int InitLibrary(void);                           /* 0, or -1 on failure */
 int EndLibrary(void);                            /* always 0 */
-void ErrorExit(const char *message);             /* logs, shuts down, exits with -1 */
+void ErrorExit(const char *message)              /* logs, shuts down, exits with -1 */
+#if defined(__GNUC__)
+    __attribute__((noreturn))
+#endif
+    ;
 int ProcessMessages(void);                       /* 0 to go on, -1 when the program must end */
 
 /* Why the last InitLibrary failed, in plain UTF-8 text for the user ("" when it did not fail).
@@ -188,6 +192,21 @@ int SetMouseCursorVisible(int flag);             /* 1 show, 0 hide, -1 re-apply 
 int CheckAnyInput(int what);
 
 /* ---- Random numbers, waiting, dates --------------------------------------------------------- */
+
+typedef struct DateRecord {
+    int year, month, day, hour, minute, second;  /* local time; month 1..12 */
+} DateRecord;
+
+/* Microseconds: from the time-stamp counter when asked (useTimeStampCounter 1, library started),
+ * else from the high-resolution counter when start-up chose it, else from the millisecond clock. */
+int64_t GetMicrosecondCount(int useTimeStampCounter);
+int ReadLocalDate(DateRecord *out);              /* 0; -1 for a NULL record */
+/* Waits until every key and button is up, then for a key (its code), a pad or a click in the client
+ * area (-1); 0 when the program must end meanwhile. Draws and presents nothing. */
+int WaitForKey(void);
+void SeedRandom(int seed);
+/* A random number in 0..max, or max+1..0 for a negative max; one generator step per call. */
+int GetRandom(int max);
 
 /* ---- Pixel formats, colors and standard images ---------------------------------------------- */
 

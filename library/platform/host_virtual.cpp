@@ -43,6 +43,19 @@ void VirtualHost::SetKey(int keyCode, bool down) {
     if (keyCode >= 0 && keyCode < kKeyCodeCount) keys_[keyCode] = down ? 0x80 : 0;
 }
 
+void VirtualHost::ScheduleKey(uint32_t atMillisecond, int keyCode, bool down) {
+    if (keyChangeCount_ < kKeyChangeLimit) keyChanges_[keyChangeCount_++] = {atMillisecond, keyCode, down};
+}
+
+void VirtualHost::ApplyDueKeyChanges() {
+    int kept = 0;
+    for (int i = 0; i < keyChangeCount_; ++i) {
+        if (static_cast<int32_t>(keyChanges_[i].at - now_) <= 0) SetKey(keyChanges_[i].keyCode, keyChanges_[i].down);
+        else keyChanges_[kept++] = keyChanges_[i];
+    }
+    keyChangeCount_ = kept;
+}
+
 void VirtualHost::SetMouse(int desktopX, int desktopY, int buttons) {
     mouseX_ = desktopX;
     mouseY_ = desktopY;
@@ -131,7 +144,10 @@ bool VirtualHost::PollEvent(HostEvent *out) {
     return true;
 }
 
-void VirtualHost::ReadKeyboard(uint8_t state[kKeyCodeCount]) { std::memcpy(state, keys_, sizeof keys_); }
+void VirtualHost::ReadKeyboard(uint8_t state[kKeyCodeCount]) {
+    ApplyDueKeyChanges();
+    std::memcpy(state, keys_, sizeof keys_);
+}
 int VirtualHost::MouseButtons() { return buttons_; }
 
 void VirtualHost::GlobalMousePosition(int *x, int *y) {

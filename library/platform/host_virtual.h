@@ -20,6 +20,8 @@ public:
     void ScheduleEvent(uint32_t atMillisecond, const HostEvent &event);
     void PushEvent(const HostEvent &event);
     void SetKey(int keyCode, bool down);
+    // Changes a key once the clock reaches `atMillisecond`.
+    void ScheduleKey(uint32_t atMillisecond, int keyCode, bool down);
     void SetMouse(int desktopX, int desktopY, int buttons);
     void SetWindowOrigin(int x, int y);
     // Another process holds the instance lock of this name (empty name: none).
@@ -78,6 +80,15 @@ private:
     int mouseX_ = 0, mouseY_ = 0, buttons_ = 0;
     int originX_ = 640, originY_ = 300;
     char foreignLock_[256] = "";
+    struct KeyChange {
+        uint32_t at;
+        int keyCode;
+        bool down;
+    };
+    static constexpr int kKeyChangeLimit = 64;
+    KeyChange keyChanges_[kKeyChangeLimit] = {};
+    int keyChangeCount_ = 0;
+    void ApplyDueKeyChanges();
 };
 
 // Builds an event for scripting.
