@@ -29,10 +29,15 @@ RandomState &State() {
 
 // Twists all 624 words in ascending order (words below k are already new) and tempers them.
 void Refill(RandomState &s) {
-    for (int k = 0; k < kStateWords; ++k) {
-        const uint32_t y = (s.mt[k] & kUpperMask) | (s.mt[(k + 1) % kStateWords] & kLowerMask);
-        s.mt[k] = s.mt[(k + kShift) % kStateWords] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
-    }
+    // Three runs so that no index wraps inside a loop: k + 397 wraps at 227, k + 1 at 623.
+    auto twist = [&s](int k, int next, int far) {
+        const uint32_t y = (s.mt[k] & kUpperMask) | (s.mt[next] & kLowerMask);
+        s.mt[k] = s.mt[far] ^ (y >> 1) ^ ((0u - (y & 1u)) & kMatrix);
+    };
+    int k = 0;
+    for (; k < kStateWords - kShift; ++k) twist(k, k + 1, k + kShift);
+    for (; k < kStateWords - 1; ++k) twist(k, k + 1, k + kShift - kStateWords);
+    twist(kStateWords - 1, 0, kShift - 1);
     for (int k = 0; k < kStateWords; ++k) {
         uint32_t y = s.mt[k];
         y ^= y >> 11;
