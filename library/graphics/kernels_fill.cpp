@@ -5,6 +5,7 @@
 #include <array>
 
 #include "graphics/kernels_dispatch.h"
+#include "graphics/kernels_simd.h"
 
 namespace zq::kernel {
 namespace {
@@ -13,13 +14,12 @@ using FillSpanFn = void (*)(uint8_t *dest, int n, uint32_t color, const Context 
 
 template <class L>
 void FillSpanPlain(uint8_t *dest, int n, uint32_t color, const Context &) {
-    if constexpr (L::kBytes == 2) {
-        auto *p = reinterpret_cast<uint16_t *>(dest);
-        std::fill(p, p + n, uint16_t(color));
-    } else {
-        auto *p = reinterpret_cast<uint32_t *>(dest);
-        std::fill(p, p + n, color);
-    }
+    int i = 0;
+#if ZQ_KERNELS_SSE2
+    __m128i v = L::kBytes == 2 ? _mm_set1_epi16(short(color)) : _mm_set1_epi32(int(color));
+    for (; i + 16 / L::kBytes <= n; i += 16 / L::kBytes) Store128(dest + i * L::kBytes, v);
+#endif
+    for (; i < n; ++i) L::Store(dest + i * L::kBytes, color);
 }
 
 // BLEND_ALPHA in a fill uses the signed-product form in 16 bits, not the 6-bit table.

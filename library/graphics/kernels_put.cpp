@@ -70,6 +70,8 @@ constexpr auto kPutSpans = MakeKernelTable<PutEntry>();
 void PutBySkipTable(const Call &call, uint8_t *dest, int destPitch, const MEMIMG *source,
                     const MEMIMG *blendImage, int index) {
     PutSpanFn span = kPutSpans[index];
+    // Opaque runs of a keyed direct source in BLEND_NONE without brightness are plain copies.
+    bool copy = index == TableIndex(call.targetBytes == 4, kDirect, kmNone, false, false, false);
     const MemImgBase &sb = *source->base;
     const uint8_t *code = sb.skipTable;
     const uint8_t *src = source->pixels;
@@ -81,7 +83,9 @@ void PutBySkipTable(const Call &call, uint8_t *dest, int destPitch, const MEMIMG
             uint8_t kind = *code & 0xC0;
             int n = 0;
             while (*code != kSkipLineEnd && (*code & 0xC0) == kind) n += (*code++ & 0x3F) + 1;
-            if (kind != kSkipTransparent) {
+            if (kind != kSkipTransparent && copy) {
+                CopyRun(dest + x * call.targetBytes, src + x * call.sourceBytes, size_t(n) * call.targetBytes);
+            } else if (kind != kSkipTransparent) {
                 span(dest + x * call.targetBytes, src + x * call.sourceBytes, weights ? weights + x : nullptr, n,
                      call.ctx);
             }

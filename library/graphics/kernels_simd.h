@@ -218,4 +218,26 @@ void AlphaSourceSpan32(uint8_t *dest, const uint8_t *src, const uint8_t *, int n
 
 #endif  // ZQ_KERNELS_SSE2
 
+// Copies a run of bytes that is short and of any length, without a library call: 16-byte pieces
+// with an overlapping last piece, smaller pieces below 16 bytes.
+inline void CopyRun(uint8_t *dest, const uint8_t *src, size_t size) {
+#if ZQ_KERNELS_SSE2
+    if (size >= 16) {
+        size_t i = 0;
+        for (; i + 16 < size; i += 16) Store128(dest + i, Load128(src + i));
+        Store128(dest + size - 16, Load128(src + size - 16));
+        return;
+    }
+#endif
+    if (size >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + size - 8, 8);
+        std::memcpy(dest, &a, 8);
+        std::memcpy(dest + size - 8, &b, 8);
+    } else {
+        for (size_t i = 0; i < size; ++i) dest[i] = src[i];
+    }
+}
+
 }  // namespace zq::kernel
