@@ -51,16 +51,18 @@ void CopyText(char (&out)[kTextSize], const char *text) {
 
 bool IsValidColorBits(int bits) { return bits == 8 || bits == 16 || bits == 32; }
 
-// Full screen needs a display at least as large as the screen; otherwise run in a window.
-void FallBackToWindowWhenTooSmall() {
+// Full screen needs a display mode of exactly the screen's size; otherwise run in a window.
+void FallBackToWindowWithoutMode() {
     CoreState &s = State();
     if (s.windowMode) return;
-    DesktopInfo desktop;
     const int width = s.screenMode.width > 0 ? s.screenMode.width : 640;
     const int height = s.screenMode.height > 0 ? s.screenMode.height : 480;
-    if (ActiveHost().ReadDesktop(&desktop) && (desktop.width < width || desktop.height < height)) {
-        ChangeWindowMode(1);
+    const int count = GetDisplayModeCount();
+    for (int i = 0; i < count; ++i) {
+        const DisplayMode mode = GetDisplayModeEntry(i);
+        if (mode.width == width && mode.height == height) return;
     }
+    ChangeWindowMode(1);
 }
 
 void CaptureStartDirectory() {
@@ -100,7 +102,7 @@ int StartUp() {
     s.startupError[0] = '\0';
     s.closeState = 0;
 
-    FallBackToWindowWhenTooSmall();
+    FallBackToWindowWithoutMode();
     ResetArchives();
     InstallDefaultFileOperations();
     CaptureStartDirectory();
@@ -146,6 +148,7 @@ const char *ClassNameSetting() { return State().className; }
 void SetClassNameSetting(const char *name) { CopyText(State().className, name); }
 void SetTitleSetting(const char *title) { CopyText(State().title, title); }
 ScreenModeSetting RequestedScreenMode() { return State().screenMode; }
+void StoreScreenMode(const ScreenModeSetting &mode) { State().screenMode = mode; }
 const char *StartDirectory() { return State().startDirectory; }
 int CloseState() { return State().closeState; }
 void SetCloseState(int state) { State().closeState = state; }
@@ -173,15 +176,21 @@ extern "C" int ChangeWindowMode(int flag) {
     LogText(flag ? "ウインドウモードフラグが立てられました\n" : "ウインドウモードフラグが倒されました\n");
     if (!s.initialised) return 0;
     RestyleMainWindow();
-    return ApplyScreenMode();
+    return ApplyScreenMode(-1, -1, -1, 1, -1);
 }
 
 extern "C" int SetScreenMode(int width, int height, int bits, int refresh) {
     CoreState &s = State();
     if (width == 0 || height == 0 || !IsValidColorBits(bits)) return -1;
-    s.screenMode = {width, height, bits, refresh};
-    if (!s.initialised) return 0;
-    return ApplyScreenMode();
+    if (!s.initialised) {
+        s.screenMode = {width, height, bits, refresh};
+        return 0;
+    }
+    ApplyScreenMode(width, height, bits, 0, refresh);
+    const ScreenModeSetting now = s.screenMode;
+    if (now.width == width && now.height == height && now.bits == bits && now.refresh == refresh) return 0;
+    if (now.width == 640 && now.height == 480 && now.bits == 16 && now.refresh == 0) return -2;
+    return -1;
 }
 
 extern "C" int SetWindowTitle(const char *text) {

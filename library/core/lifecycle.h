@@ -17,6 +17,7 @@ const char *ClassNameSetting();        // Shift-JIS; filled by window creation
 void SetClassNameSetting(const char *name);
 void SetTitleSetting(const char *title);
 ScreenModeSetting RequestedScreenMode();
+void StoreScreenMode(const ScreenModeSetting &mode);
 const char *StartDirectory();          // "" before start-up captured it
 
 // 0 running, 1 once shutdown has begun, 4 once a close message arrived.

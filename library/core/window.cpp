@@ -298,6 +298,7 @@ int ProcessMessagesBody() {
             host.Sleep(1);
         }
         emptyPass = true;
+        if (mainThread) StepPresentationTimer();
         HostEvent event;
         bool leave = false;
         while (mainThread && NextMessage(&event)) {
@@ -335,6 +336,7 @@ void WaitWhileInactive() {
 bool MainWindowExists() { return State().hasWindow; }
 bool IsWindowActive() { return State().active != 0; }
 bool IsWindowCloseRequested() { return State().closeRequested != 0; }
+bool IsQuitRequested() { return State().quit != 0; }
 
 void ClientArea(int *x, int *y, int *width, int *height) {
     const WindowState &w = State();

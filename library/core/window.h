@@ -18,6 +18,7 @@ void WaitWhileInactive();
 bool MainWindowExists();
 bool IsWindowActive();
 bool IsWindowCloseRequested();   // the library itself asked the window to close
+bool IsQuitRequested();          // the window was destroyed or the program asked to end
 void ClientArea(int *x, int *y, int *width, int *height);  // in desktop coordinates
 double WindowScale();
 

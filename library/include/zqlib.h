@@ -225,6 +225,49 @@ ColorF MakeColorF(ColorF *record, float red, float green, float blue, float alph
 
 /* ---- Software images and drawing kernels ---------------------------------------------------- */
 
+/* ---- Screen, presentation and draw state ---------------------------------------------------- */
+
+#define SCREEN_BACK  (-2)   /* the back buffer that FlipScreen presents */
+#define SCREEN_FRONT (-4)   /* the visible screen, presented every 32 ms while it is the target */
+
+#define BLEND_NONE           0
+#define BLEND_ALPHA          1
+#define BLEND_ADD            2
+#define BLEND_SUBTRACT       3
+#define BLEND_MULTIPLY       4
+#define BLEND_INVERT        10
+#define BLEND_MULTIPLY_ALPHA 11
+
+typedef struct DisplayMode {
+    int width, height, bits, refresh;
+} DisplayMode;
+
+int FlipScreen(void);                            /* 0, or -1 when nothing could be presented */
+int SetVSyncWait(int flag);
+int GetVSyncWait(void);
+int SetEmulate320x240(int flag);
+/* Run after the graphics device was rebuilt; NULL restores the default. */
+int SetGraphicsRestoreHook(int (*hook)(void));
+int RestoreGraphicsDevice(void);
+int GetDisplayModeCount(void);
+DisplayMode GetDisplayModeEntry(int index);      /* four -1 values outside the list */
+/* 1 allows a hardware renderer, 0 draws in software only; -1 once the library has started. */
+int SetHardwareRendering(int flag);
+int SetDeviceDialogBoxMode(int flag);
+/* The colour ClearDrawTarget fills with; black unless set. Taken when graphics start. */
+int SetBackgroundColor(int red, int green, int blue);
+
+int SetDrawTarget(int target);                   /* SCREEN_BACK, SCREEN_FRONT or a drawable graph */
+int GetDrawTargetSize(int target, int *width, int *height);
+int SetClipArea(int x1, int y1, int x2, int y2);
+int SetBlendMode(int mode, int param);           /* param clamped to 0..255 */
+int SetDrawBrightness(int red, int green, int blue);
+int SetFilterMode(int mode);
+int ClearDrawTarget(void);
+/* Writes the draw target's pixels as they are to a BMP file (16-bit as R5G6B5 bit fields, 32-bit as
+ * X8R8G8B8): 0, or -1 with a log line. */
+int WriteDrawTargetToFile(const char *path);
+
 #ifdef __cplusplus
 }
 #endif

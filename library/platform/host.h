@@ -45,6 +45,20 @@ struct WindowRequest {
     bool fullScreen;
 };
 
+// A picture to show in the window: the rectangle (srcX, srcY, srcWidth, srcHeight) of a top-down
+// pixel block, copied or stretched over the whole client area. Pixels are R5G6B5 (16 bits) or
+// X8R8G8B8 (32 bits), as the screen image holds them: no conversion is asked of the library.
+struct PresentRequest {
+    const void *pixels;
+    int width, height, pitch;
+    int bitsPerPixel;
+    int srcX, srcY, srcWidth, srcHeight;
+};
+
+struct DisplayModeInfo {
+    int width, height, bitsPerPixel, refreshRate;
+};
+
 // Number of key codes; key state bytes hold bit 7 while the key is down.
 constexpr int kKeyCodeCount = 256;
 
@@ -90,6 +104,14 @@ public:
     virtual void ShowCursor(bool visible) = 0;
 
     virtual void SetScreenSaver(bool enabled) = 0;
+
+    // Shows a picture in the window; false with the reason when it cannot.
+    virtual bool Present(const PresentRequest &request) = 0;
+    // The display's modes, index 0 upwards; false past the last one.
+    virtual bool DisplayModeAt(int index, DisplayModeInfo *out) = 0;
+    // The display's vertical blank: whether it is in one now, and a wait for the next one to begin.
+    virtual bool InVerticalBlank() = 0;
+    virtual void WaitVerticalBlank() = 0;
 };
 
 // The host in use: the SDL host unless a test installed another one.

@@ -209,10 +209,14 @@ bool HostSdl::OpenWindow(const WindowRequest &request) {
     }
     DetectLayout();
     SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
+    SDL_DisplayMode mode;
+    const int display = SDL_GetWindowDisplayIndex(window_);
+    verticalBlank_.SetRefreshRate(SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 ? mode.refresh_rate : 0);
     return true;
 }
 
 void HostSdl::CloseWindow() {
+    ReleasePresentation();
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
     StopVideo();
@@ -291,6 +295,76 @@ void HostSdl::SetScreenSaver(bool enabled) {
     if (!videoStarted_) return;
     if (enabled) SDL_EnableScreenSaver();
     else SDL_DisableScreenSaver();
+}
+
+bool HostSdl::Present(const PresentRequest &request) {
+    if (!window_) {
+        lastError_ = "no window to present in";
+        return false;
+    }
+    if (!PrepareTexture(request.width, request.height, request.bitsPerPixel)) return false;
+    const SDL_Rect source = {request.srcX, request.srcY, request.srcWidth, request.srcHeight};
+    if (SDL_UpdateTexture(texture_, &source, static_cast<const uint8_t *>(request.pixels) +
+                                                 request.srcY * request.pitch + request.srcX * (request.bitsPerPixel / 8),
+                          request.pitch) != 0 ||
+        SDL_RenderCopy(renderer_, texture_, &source, nullptr) != 0) {
+        Fail("cannot present the picture", true);
+        return false;
+    }
+    SDL_RenderPresent(renderer_);
+    return true;
+}
+
+bool HostSdl::DisplayModeAt(int index, DisplayModeInfo *out) {
+    if (!StartVideo()) return false;
+    SDL_DisplayMode mode;
+    if (index < 0 || SDL_GetDisplayMode(0, index, &mode) != 0) return false;
+    *out = {mode.w, mode.h, DesktopBitsPerPixel(SDL_BYTESPERPIXEL(mode.format)), mode.refresh_rate};
+    return true;
+}
+
+bool HostSdl::InVerticalBlank() { return verticalBlank_.InBlank(Nanoseconds()); }
+
+void HostSdl::WaitVerticalBlank() {
+    // Sleep most of the way, then yield until the period begins, so the wait is exact without
+    // holding a core for a whole period.
+    const int64_t deadline = Nanoseconds() + verticalBlank_.UntilNextBlank(Nanoseconds());
+    const int64_t sleepNs = deadline - Nanoseconds() - 1500000;
+    if (sleepNs > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(sleepNs));
+    while (Nanoseconds() < deadline) std::this_thread::yield();
+}
+
+// The renderer and a streaming texture in the screen's own layout, made when first needed and
+// again when the picture's size or depth changes.
+bool HostSdl::PrepareTexture(int width, int height, int bitsPerPixel) {
+    if (!renderer_) {
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        if (!renderer_) {
+            Fail("cannot make a renderer for the window", true);
+            return false;
+        }
+    }
+    if (texture_ && textureWidth_ == width && textureHeight_ == height && textureBits_ == bitsPerPixel) return true;
+    if (texture_) SDL_DestroyTexture(texture_);
+    const Uint32 format = bitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+    texture_ = SDL_CreateTexture(renderer_, format, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture_) {
+        Fail("cannot make the screen texture", true);
+        return false;
+    }
+    textureWidth_ = width;
+    textureHeight_ = height;
+    textureBits_ = bitsPerPixel;
+    return true;
+}
+
+void HostSdl::ReleasePresentation() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    textureWidth_ = textureHeight_ = textureBits_ = 0;
 }
 
 std::string HostSdl::WindowCaption() const { return window_ ? SDL_GetWindowTitle(window_) : ""; }

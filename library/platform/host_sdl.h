@@ -7,11 +7,14 @@
 #pragma once
 
 #include "platform/host.h"
+#include "platform/vertical_blank.h"
 
 #include <cstdint>
 #include <string>
 
 struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
 union SDL_Event;
 
 namespace zq {
@@ -57,6 +60,10 @@ public:
     void GlobalMousePosition(int *x, int *y) override;
     void ShowCursor(bool visible) override;
     void SetScreenSaver(bool enabled) override;
+    bool Present(const PresentRequest &request) override;
+    bool DisplayModeAt(int index, DisplayModeInfo *out) override;
+    bool InVerticalBlank() override;
+    void WaitVerticalBlank() override;
 
     // What the window shows now, as SDL reports it: caption (empty without a window) and client size.
     std::string WindowCaption() const;
@@ -68,10 +75,16 @@ private:
     void Fail(const char *what, bool withSdlError);
     void DetectLayout();
     bool TranslateEvent(const SDL_Event &event, HostEvent *out);
+    bool PrepareTexture(int width, int height, int bitsPerPixel);
+    void ReleasePresentation();
     static int WatchKeys(void *self, SDL_Event *event);
 
     std::string lastError_;
     SDL_Window *window_ = nullptr;
+    SDL_Renderer *renderer_ = nullptr;
+    SDL_Texture *texture_ = nullptr;
+    int textureWidth_ = 0, textureHeight_ = 0, textureBits_ = 0;
+    VerticalBlankClock verticalBlank_;
     bool videoStarted_ = false;
     bool japaneseLayout_ = false;
     bool cursorVisible_ = true;

@@ -158,4 +158,44 @@ void VirtualHost::GlobalMousePosition(int *x, int *y) {
 void VirtualHost::ShowCursor(bool visible) { cursorVisible = visible; }
 void VirtualHost::SetScreenSaver(bool enabled) { screenSaverEnabled = enabled; }
 
+bool VirtualHost::Present(const PresentRequest &request) {
+    if (failPresent || !windowOpen) {
+        std::snprintf(error_, sizeof error_, "presentation refused");
+        return false;
+    }
+    ++presentCount;
+    lastPresent = request;
+    const int bytes = request.bitsPerPixel / 8;
+    const size_t rowBytes = static_cast<size_t>(request.srcWidth) * bytes;
+    presented.resize(rowBytes * static_cast<size_t>(request.srcHeight));
+    for (int y = 0; y < request.srcHeight; ++y) {
+        const uint8_t *row = static_cast<const uint8_t *>(request.pixels) + static_cast<size_t>(request.srcY + y) * request.pitch +
+                             static_cast<size_t>(request.srcX) * bytes;
+        std::memcpy(presented.data() + rowBytes * y, row, rowBytes);
+    }
+    lastPresent.pixels = nullptr;  // the caller's pixels may go away
+    return true;
+}
+
+uint32_t VirtualHost::PresentedPixel(int x, int y) const {
+    const int bytes = lastPresent.bitsPerPixel / 8;
+    const uint8_t *p = presented.data() + (static_cast<size_t>(y) * lastPresent.srcWidth + x) * bytes;
+    uint32_t value = 0;
+    std::memcpy(&value, p, static_cast<size_t>(bytes));
+    return value;
+}
+
+bool VirtualHost::DisplayModeAt(int index, DisplayModeInfo *out) {
+    if (noDisplay_ || index < 0 || index >= static_cast<int>(displayModes.size())) return false;
+    *out = displayModes[static_cast<size_t>(index)];
+    return true;
+}
+
+bool VirtualHost::InVerticalBlank() { return verticalBlank_.InBlank(static_cast<int64_t>(now_) * 1000000); }
+
+void VirtualHost::WaitVerticalBlank() {
+    const int64_t until = verticalBlank_.UntilNextBlank(static_cast<int64_t>(now_) * 1000000);
+    Sleep(static_cast<int>((until + 999999) / 1000000));
+}
+
 }  // namespace zq

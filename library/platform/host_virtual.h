@@ -6,6 +6,9 @@
 #include <cstdint>
 
 #include "platform/host.h"
+#include "platform/vertical_blank.h"
+
+#include <vector>
 
 namespace zq {
 
@@ -38,6 +41,16 @@ public:
     int sleepCount = 0;
     int pollCount = 0;
     int openCount = 0;
+    // The last picture presented, packed rows of width * bitsPerPixel / 8 bytes.
+    int presentCount = 0;
+    PresentRequest lastPresent = {};
+    std::vector<uint8_t> presented;
+    bool failPresent = false;
+    // The display's modes.
+    std::vector<DisplayModeInfo> displayModes = {{640, 480, 16, 60}, {640, 480, 32, 60}, {800, 600, 32, 60},
+                                                 {1920, 1080, 32, 60}};
+    // Reads the presented pixel at (x, y) of the source rectangle.
+    uint32_t PresentedPixel(int x, int y) const;
 
     // Host.
     const char *LastError() override;
@@ -60,6 +73,10 @@ public:
     void GlobalMousePosition(int *x, int *y) override;
     void ShowCursor(bool visible) override;
     void SetScreenSaver(bool enabled) override;
+    bool Present(const PresentRequest &request) override;
+    bool DisplayModeAt(int index, DisplayModeInfo *out) override;
+    bool InVerticalBlank() override;
+    void WaitVerticalBlank() override;
 
 private:
     static constexpr int kQueueSize = 256;
@@ -69,6 +86,7 @@ private:
     };
 
     uint32_t now_ = 0;
+    VerticalBlankClock verticalBlank_;
     uint64_t nanosExtra_ = 0;
     uint32_t clockStep_ = 1;
     bool noDisplay_ = false;

@@ -125,9 +125,9 @@ TEST_F(LifecycleTest, WindowModeChangeAfterStartRestylesTheWindow) {
     EXPECT_EQ(host.clientHeight, 480);
 }
 
-TEST_F(LifecycleTest, FullScreenFallsBackToWindowOnASmallDisplay) {
+TEST_F(LifecycleTest, FullScreenFallsBackToWindowWithoutADisplayModeOfTheScreenSize) {
     ChangeWindowMode(0);
-    host.SetDesktop({600, 400, 32, 60});
+    host.displayModes = {{800, 600, 32, 60}, {1024, 768, 32, 60}};
     Start();
     EXPECT_EQ(zq::WindowModeSetting(), 1);
     EXPECT_FALSE(host.fullScreen);

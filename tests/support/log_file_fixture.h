@@ -1,6 +1,5 @@
-// A fixture for tests that read "Log.txt" back: each test runs the library in a scratch directory
-// of its own (so neither a log left by another test nor another test program can interfere), and
-// the log settings and allocation tracking are put back to their defaults afterwards.
+// A fixture for tests that read "Log.txt" back (from the scratch directory each library test runs
+// in); the log settings and allocation tracking are put back to their defaults afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,22 +15,11 @@
 
 class LogFileTest : public VirtualLibraryTest {
 protected:
-    void SetUp() override {
-        char name[] = "log_scratch_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        home_ = std::filesystem::current_path();
-        scratch_ = home_ / name;
-        std::filesystem::current_path(scratch_);
-        VirtualLibraryTest::SetUp();
-    }
-
     void TearDown() override {
         VirtualLibraryTest::TearDown();
         SetLogOutputEnabled(1);
         SetLogTimeStamp(1);
         SetAllocationTracking(0, 0, 0, 0);
-        std::filesystem::current_path(home_);
-        std::filesystem::remove_all(scratch_);
     }
 
     // Starts the library and stops the virtual clock, so time stamps only move when told to.
@@ -54,6 +42,4 @@ protected:
         return mark <= text.size() ? text.substr(mark) : std::string();
     }
 
-    std::filesystem::path home_;
-    std::filesystem::path scratch_;
 };
