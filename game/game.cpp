@@ -32,10 +32,13 @@ int RunGame() {
         std::fprintf(stderr, "gazumo: %s\n", GetStartupError());
         return -1;
     }
+    SetDrawTarget(SCREEN_BACK);
     SetMouseCursorVisible(0);
 
     for (;;) {
         const int frameStart = GetMillisecondCount();
+        ClearDrawTarget();
+        FlipScreen();
         if (ProcessMessages() < 0 || IsKeyDown(KEY_ESCAPE)) {
             EndLibrary();
             return 0;
