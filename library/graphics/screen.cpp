@@ -13,9 +13,11 @@
 #include "core/window.h"
 #include "graphics/blend_tables.h"
 #include "graphics/draw_state.h"
+#include "graphics/graph.h"
 #include "graphics/pixel_format.h"
 #include "input/keyboard_mouse.h"
 #include "platform/host.h"
+#include "text/font.h"
 #include "zqlib.h"
 
 namespace zq {
@@ -196,12 +198,15 @@ int InitGraphics() {
     ResetGraphTable();
     ResetDrawSettings();
     BuildBlendTables();
+    InitFontSystem();
     return 0;
 }
 
 int EndGraphics() {
     ScreenState &s = State();
+    EndFontSystem();
     if (!s.up) return 0;
+    ReleaseAllGraphs();
     s.presentationTimer = 0;
     ReleaseScreenImages();
     s.modeCount = -1;
