@@ -106,6 +106,7 @@ void BM_Kernels_Ours_Add255_16(benchmark::State &s) { OursPut(s, false, 100, 133
 void BM_Kernels_Ours_PixelAlpha_32(benchmark::State &s) { OursPut(s, true, 100, 133, 0, 0, true, true); }
 void BM_Kernels_Ours_SkipTable64x64_16(benchmark::State &s) { OursPut(s, false, 64, 64, 0, 0, true, false, true); }
 void BM_Kernels_Ours_SkipTable100x133_16(benchmark::State &s) { OursPut(s, false, 100, 133, 0, 0, true, false, true); }
+void BM_Kernels_Ours_SkipTablePixelAlpha_32(benchmark::State &s) { OursPut(s, true, 100, 133, 0, 0, true, true, true); }
 
 void BM_Kernels_Ours_Fill640x480_16(benchmark::State &state) {
     OurScene scene(false, 1, 1, false);
@@ -220,6 +221,7 @@ BENCHMARK(BM_Kernels_Ours_Add255_16);
 BENCHMARK(BM_Kernels_Sdl_Add255_16);
 BENCHMARK(BM_Kernels_Ours_PixelAlpha_32);
 BENCHMARK(BM_Kernels_Sdl_PixelAlpha_32);
+BENCHMARK(BM_Kernels_Ours_SkipTablePixelAlpha_32);
 BENCHMARK(BM_Kernels_Ours_SkipTable64x64_16);
 BENCHMARK(BM_Kernels_Sdl_KeyedRle64x64_16);
 BENCHMARK(BM_Kernels_Ours_SkipTable100x133_16);

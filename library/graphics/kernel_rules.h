@@ -403,6 +403,24 @@ struct PixelRule {
     }
 };
 
+// A pixel of an alpha source known to have alpha 255, drawn with trans: what PixelRule gives it,
+// without reading the alpha. The span path uses it for the opaque spans of alpha sources.
+template <class L, class Mode, bool Bright, bool Blend>
+struct OpaqueAlphaPixelRule {
+    using Layout = L;
+    using Source = AlphaSource<L>;
+    static constexpr bool kBlend = Blend;
+    static inline void Apply(uint8_t *dp, const uint8_t *sp, const uint8_t *weight, const Context &c) {
+        uint32_t s = PrepareSource<L, Mode::kInvert, Bright>(Source::Color(Source::Raw(sp), c), c);
+        uint32_t d = L::Load(dp);
+        if constexpr (Blend) {
+            L::Store(dp, Mode::Weight(d, s, c.ramp[*weight], c));
+        } else {
+            L::Store(dp, Mode::OpaqueOfAlphaSource(d, s, c));
+        }
+    }
+};
+
 // BLEND_NONE with an alpha source, white brightness, no blend image and trans off: the source is
 // copied unchanged (32 bits: all four bytes; 16 bits: the color word).
 template <class L>

@@ -1,5 +1,6 @@
 // PutMemImg: draws a whole source image at a position, clipped to the draw area, by the per-pixel
-// path or, for a whole unclipped keyed or alpha image, by walking its skip table.
+// path or, for a whole unclipped keyed or alpha image, by the span lists derived from its skip
+// table.
 #include <algorithm>
 
 #include "graphics/kernels_dispatch.h"
@@ -64,46 +65,93 @@ struct PutEntry<true, kAlphaSource, kmNone, true, false, false> {
 
 constexpr auto kPutSpans = MakeKernelTable<PutEntry>();
 
-// Walks the source's skip table: transparent runs are stepped over unread, neighbouring runs of
-// one kind are drawn together. Keyed sources draw their opaque runs with the loop without the key
-// test; alpha sources keep the trans loop, which tells opaque from translucent pixels itself.
-void PutBySkipTable(const Call &call, uint8_t *dest, int destPitch, const MEMIMG *source,
-                    const MEMIMG *blendImage, int index) {
-    PutSpanFn span = kPutSpans[index];
-    // Opaque runs of a keyed direct source in BLEND_NONE without brightness are plain copies.
-    bool copy = index == TableIndex(call.targetBytes == 4, kDirect, kmNone, false, false, false);
+// The loops for the opaque spans of alpha sources drawn with trans; the other entries are unused.
+template <bool Is32, int S, int M, bool Trans, bool Bright, bool Blend>
+struct OpaqueAlphaEntry {
+    static constexpr PutSpanFn fn = nullptr;
+};
+
+template <bool Is32, int M, bool Bright, bool Blend>
+struct OpaqueAlphaEntry<Is32, kAlphaSource, M, true, Bright, Blend> {
+    using L = std::conditional_t<Is32, Layout32, Layout16>;
+    using Rule = OpaqueAlphaPixelRule<L, typename ModeFor<M, L, Bright>::type, Bright, Blend>;
+    static constexpr PutSpanFn fn = &PutSpanGeneric<Rule>;
+};
+
+#if ZQ_KERNELS_SSE2
+template <>
+struct OpaqueAlphaEntry<false, kAlphaSource, kmNone, true, false, false> {
+    using Rule = OpaqueAlphaPixelRule<Layout16, ModeNone<Layout16, false>, false, false>;
+    static constexpr PutSpanFn fn = &ColorWordsSpan<Rule>;
+};
+#endif
+
+constexpr auto kOpaqueAlphaSpans = MakeKernelTable<OpaqueAlphaEntry>();
+
+// The loops a span-list draw uses.
+struct SpanLoops {
+    PutSpanFn opaque;       // opaque spans: keyed sources without the key test, alpha sources at 255
+    PutSpanFn translucent;  // translucent spans: the trans loop, which reads each pixel's alpha
+};
+
+// Walks the source's span lists: transparent stretches are stepped over unread. Copy: the opaque
+// spans are straight copies of Bytes-byte pixels, done inline.
+template <bool Copy, int Bytes>
+void PutBySpans(const Call &call, const SpanLoops &loops, uint8_t *dest, int destPitch, const MEMIMG *source,
+                const MEMIMG *blendImage) {
     const MemImgBase &sb = *source->base;
-    const uint8_t *code = sb.skipTable;
+    const int32_t *span = sb.skipSpans;
     const uint8_t *src = source->pixels;
     const uint8_t *weights = blendImage ? blendImage->pixels : nullptr;
     int weightPitch = blendImage ? blendImage->base->pitch : 0;
-    for (int y = 0; y < source->height; ++y) {
-        int x = 0;
-        while (*code != kSkipLineEnd) {
-            uint8_t kind = *code & 0xC0;
-            int n = 0;
-            while (*code != kSkipLineEnd && (*code & 0xC0) == kind) n += (*code++ & 0x3F) + 1;
-            if (kind != kSkipTransparent && copy) {
-                CopyRun(dest + x * call.targetBytes, src + x * call.sourceBytes, size_t(n) * call.targetBytes);
-            } else if (kind != kSkipTransparent) {
-                span(dest + x * call.targetBytes, src + x * call.sourceBytes, weights ? weights + x : nullptr, n,
-                     call.ctx);
+    // Locals, so that the stores through dest do not make the compiler reload them per line.
+    int db = call.targetBytes, srcBytes = call.sourceBytes, srcPitch = sb.pitch, height = source->height;
+    for (int y = 0; y < height; ++y) {
+        const int32_t *end = span + 1 + 2 * span[0];
+        for (++span; span != end; span += 2) {
+            int x = span[0];
+            if constexpr (Copy) {
+                CopyRun(dest + x * Bytes, src + x * Bytes, size_t(span[1]) * Bytes);
+            } else {
+                loops.opaque(dest + x * db, src + x * srcBytes, weights ? weights + x : nullptr, span[1], call.ctx);
             }
-            x += n;
         }
-        ++code;
+        end = span + 1 + 2 * span[0];
+        for (++span; span != end; span += 2) {
+            int x = span[0];
+            loops.translucent(dest + x * db, src + x * srcBytes, weights ? weights + x : nullptr, span[1], call.ctx);
+        }
         dest += destPitch;
-        src += sb.pitch;
+        src += srcPitch;
         if (weights) weights += weightPitch;
+    }
+}
+
+// Keyed sources draw their opaque spans with the loop without the key test, alpha sources with
+// the rule for alpha 255; a keyed direct source or a 32-bit alpha source in BLEND_NONE without
+// brightness or blend image copies them.
+void PutBySkipSpans(const Call &call, uint8_t *dest, int destPitch, const MEMIMG *source, const MEMIMG *blendImage) {
+    int plain = call.index & ~kTransIndexBit;
+    SpanLoops loops{call.sourceAlpha ? kOpaqueAlphaSpans[call.index] : kPutSpans[plain], kPutSpans[call.index]};
+    bool is32 = call.targetBytes == 4;
+    bool copy = call.sourceBytes == call.targetBytes &&
+                plain == TableIndex(is32, call.sourceAlpha ? kAlphaSource : kDirect, kmNone, false, false, false);
+    if (copy && is32) {
+        PutBySpans<true, 4>(call, loops, dest, destPitch, source, blendImage);
+    } else if (copy) {
+        PutBySpans<true, 2>(call, loops, dest, destPitch, source, blendImage);
+    } else {
+        PutBySpans<false, 0>(call, loops, dest, destPitch, source, blendImage);
     }
 }
 
 }  // namespace
 
-// The skip table describes the whole store; a view that is a part of it cannot use it.
+// The skip table describes the whole store; a view that is a part of it cannot use it. Its span
+// lists are missing when memory for them ran out.
 static bool CanUseSkipTable(const Call &call, const MEMIMG *source) {
     const MemImgBase &sb = *source->base;
-    if (!sb.skipValid || !sb.skipTable) return false;
+    if (!sb.skipValid || !sb.skipTable || !sb.skipSpans) return false;
     if (source->pixels != sb.pixelBuffer || source->width != sb.width || source->height != sb.height) return false;
     // In BLEND_MULTIPLY a pixel of alpha 0 turns the target black, so its run cannot be skipped.
     return !(call.sourceAlpha && call.mode == kmMultiply);
@@ -130,8 +178,7 @@ void PutMemImg(const SoftDrawSettings &settings, MEMIMG *target, const MEMIMG *s
     int destPitch = target->base->pitch;
     uint8_t *dest = target->pixels + top * destPitch + left * call.targetBytes;
     if (trans && !clipped && CanUseSkipTable(call, source)) {
-        int index = call.sourceAlpha ? call.index : call.index & ~kTransIndexBit;
-        PutBySkipTable(call, dest, destPitch, source, blendImage, index);
+        PutBySkipSpans(call, dest, destPitch, source, blendImage);
         return;
     }
     int dx = int(left - x), dy = int(top - y), n = int(right - left);

@@ -216,16 +216,41 @@ void AlphaSourceSpan32(uint8_t *dest, const uint8_t *src, const uint8_t *, int n
     for (; i < n; ++i) Rule::Apply(dest + i * 4, src + i * 4, nullptr, c);
 }
 
+// Opaque pixels of a 16-bit alpha source in BLEND_NONE without brightness: the low color words.
+// Sign-extending each word makes the saturating pack exact.
+template <class Rule>
+void ColorWordsSpan(uint8_t *dest, const uint8_t *src, const uint8_t *, int n, const Context &c) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m128i lo = _mm_srai_epi32(_mm_slli_epi32(Load128(src + i * 4), 16), 16);
+        __m128i hi = _mm_srai_epi32(_mm_slli_epi32(Load128(src + i * 4 + 16), 16), 16);
+        Store128(dest + i * 2, _mm_packs_epi32(lo, hi));
+    }
+    for (; i < n; ++i) Rule::Apply(dest + i * 2, src + i * 4, nullptr, c);
+}
+
 #endif  // ZQ_KERNELS_SSE2
 
-// Copies a run of bytes that is short and of any length, without a library call: 16-byte pieces
-// with an overlapping last piece, smaller pieces below 16 bytes.
+// Copies a run of bytes that is short and of any length, without a library call: 32-byte pieces
+// with an overlapping last piece, smaller pieces below 32 bytes.
 inline void CopyRun(uint8_t *dest, const uint8_t *src, size_t size) {
 #if ZQ_KERNELS_SSE2
-    if (size >= 16) {
+    if (size >= 32) {
         size_t i = 0;
-        for (; i + 16 < size; i += 16) Store128(dest + i, Load128(src + i));
-        Store128(dest + size - 16, Load128(src + size - 16));
+        for (; i + 32 < size; i += 32) {
+            __m128i a = Load128(src + i), b = Load128(src + i + 16);
+            Store128(dest + i, a);
+            Store128(dest + i + 16, b);
+        }
+        __m128i a = Load128(src + size - 32), b = Load128(src + size - 16);
+        Store128(dest + size - 32, a);
+        Store128(dest + size - 16, b);
+        return;
+    }
+    if (size >= 16) {
+        __m128i a = Load128(src), b = Load128(src + size - 16);
+        Store128(dest, a);
+        Store128(dest + size - 16, b);
         return;
     }
 #endif

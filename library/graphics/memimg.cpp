@@ -57,6 +57,7 @@ void FreeBase(MemImgBase *base) {
     if (!base->userBuffer) TrackedFree(base->pixelBuffer);
     TrackedFree(base->premulBuffer);
     TrackedFree(base->skipTable);
+    TrackedFree(base->skipSpans);
     TrackedFree(base->palette);
     TrackedFree(base);
 }

@@ -48,6 +48,10 @@ struct MemImgBase {
     uint8_t *pixelBuffer;
     uint8_t *premulBuffer;
     uint8_t *skipTable;
+    // The kernels' form of the skip table, rebuilt with it: per line, the count of opaque spans and
+    // their (x, length) pairs, then the same for translucent spans. Null when it could not be made.
+    int32_t *skipSpans;
+    int skipSpansCapacity;        // int32 entries allocated
 };
 
 struct MEMIMG {
@@ -94,7 +98,8 @@ int CopyMemImg(MEMIMG *dest, const MEMIMG *source, const MemImgRect *rect, int x
 int LoadImageIntoMemImg(const StandardImage *image, const StandardImage *alphaImage, MEMIMG *record,
                         int srcX, int srcY, int width, int height, int destX, int destY, int keyFlag);
 
-// The skip table of a whole RGB16/RGB32 image (color key or alpha decides the run kinds).
+// The skip table of a whole RGB16/RGB32 image (color key or alpha decides the run kinds), and the
+// span lists derived from it.
 void BuildSkipTable(MemImgBase *base);
 // The premultiplied copy of a whole alpha image.
 void BuildPremultipliedCopy(MemImgBase *base);

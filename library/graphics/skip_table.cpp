@@ -1,8 +1,11 @@
 // The structures derived from a whole image: the skip table (run lengths of transparent, opaque
-// and translucent pixels per line) and the premultiplied copy of an alpha image.
+// and translucent pixels per line), the span lists the kernels draw from, and the premultiplied
+// copy of an alpha image. Memory comes from the tracked allocator.
+#include <climits>
 #include <cstring>
 
 #include "graphics/memimg.h"
+#include "zqlib.h"
 
 namespace zq {
 namespace {
@@ -33,6 +36,59 @@ uint8_t PixelKind(const MemImgBase &base, const uint8_t *line, int x) {
     return value == base.transColor ? kSkipTransparent : kSkipOpaque;
 }
 
+// Writes the spans of one kind of a skip-table line (neighbouring runs merged) after their count;
+// with out null only counts. Returns the number of int32 entries.
+int64_t LineSpans(const uint8_t *code, uint8_t kind, int32_t *out) {
+    int64_t entries = 1, spans = 0;
+    int x = 0;
+    while (*code != kSkipLineEnd) {
+        uint8_t k = *code & 0xC0;
+        int n = 0;
+        while (*code != kSkipLineEnd && (*code & 0xC0) == k) n += (*code++ & 0x3F) + 1;
+        if (k == kind) {
+            if (out) {
+                out[entries] = x;
+                out[entries + 1] = n;
+            }
+            entries += 2;
+            ++spans;
+        }
+        x += n;
+    }
+    if (out) out[0] = int32_t(spans);
+    return entries;
+}
+
+const uint8_t *NextLine(const uint8_t *code) {
+    while (*code != kSkipLineEnd) ++code;
+    return code + 1;
+}
+
+// Re-encodes the skip table as span lists: a span is a stretch of one kind however many 64-pixel
+// runs it took, so drawing needs no decoding. The block is kept when it is large enough.
+void BuildSkipSpans(MemImgBase *base) {
+    int64_t entries = 0;
+    const uint8_t *code = base->skipTable;
+    for (int y = 0; y < base->height; ++y, code = NextLine(code)) {
+        entries += LineSpans(code, kSkipOpaque, nullptr) + LineSpans(code, kSkipTranslucent, nullptr);
+    }
+    if (entries > base->skipSpansCapacity) {
+        TrackedFree(base->skipSpans);
+        base->skipSpansCapacity = 0;
+        base->skipSpans = nullptr;
+        if (entries * int64_t{sizeof(int32_t)} > INT_MAX) return;
+        base->skipSpans = static_cast<int32_t *>(TrackedAlloc(int(entries * sizeof(int32_t)), "", 0));
+        if (!base->skipSpans) return;
+        base->skipSpansCapacity = int(entries);
+    }
+    int32_t *out = base->skipSpans;
+    code = base->skipTable;
+    for (int y = 0; y < base->height; ++y, code = NextLine(code)) {
+        out += LineSpans(code, kSkipOpaque, out);
+        out += LineSpans(code, kSkipTranslucent, out);
+    }
+}
+
 }  // namespace
 
 void BuildSkipTable(MemImgBase *base) {
@@ -49,6 +105,7 @@ void BuildSkipTable(MemImgBase *base) {
         }
         *out++ = kSkipLineEnd;
     }
+    BuildSkipSpans(base);
 }
 
 void BuildPremultipliedCopy(MemImgBase *base) {

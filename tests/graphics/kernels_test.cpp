@@ -76,6 +76,24 @@ protected:
             }
         }
     }
+    // Stretches of 67 pixels of one kind, longer than a skip-table run, so that drawn spans join
+    // runs and opaque spans meet translucent ones: transparent, opaque, and for alpha sources
+    // translucent (keyed sources: opaque again).
+    void PaintLongRuns(MEMIMG &m, SourceKind kind, bool is32, uint32_t key) {
+        for (int y = 0; y < m.height; ++y) {
+            for (int x = 0; x < m.width; ++x) {
+                int stretch = ((x + 23 * y) / 67 + y) % 3;
+                uint32_t v = Read(m, x, y);
+                if (kind == kAlpha) {
+                    uint32_t a = stretch == 0 ? 0 : (stretch == 1 ? 255 : 1 + rng_() % 254);
+                    v = is32 ? (v & 0xFFFFFF) | a << 24 : (v & 0xFFFF) | a << 16;
+                } else {
+                    v = stretch == 0 ? key : (v == key ? v ^ 1 : v);
+                }
+                Write(m, x, y, v);
+            }
+        }
+    }
     uint32_t Color(const MEMIMG &src, SourceKind kind, bool is32, uint32_t raw) {
         if (kind == kIndexed) {
             uint32_t e = 0;
@@ -128,56 +146,66 @@ std::vector<Combination> AllCombinations() {
 }
 
 // Draws each combination with PutMemImg at (3, 2), by the per-pixel path and, with trans, by the
-// skip table, and compares every target pixel with the reference rule.
+// skip table's spans, and compares every target pixel with the reference rule. Sources are random
+// pixels and, for the span path, long stretches of one kind.
 TEST_F(KernelTest, EveryCombinationMatchesTheReferenceRule) {
+    struct Shape {
+        int w, h;
+        bool longRuns;
+    };
+    const Shape shapes[] = {{21, 7, false}, {150, 4, true}};
     BuildBlendImageRamp(90, 70);
     const uint8_t *ramp = BlendImageRamp();
     for (const Combination &k : AllCombinations()) {
-        for (bool skipTable : {false, true}) {
-            if (skipTable && !k.trans) continue;
-            SCOPED_TRACE(k.Name() + (skipTable ? " skip table" : ""));
-            uint32_t key = k.kind == kIndexed ? 7 : (k.is32 ? 0xFF00FF00u : 0x07E0);
-            MEMIMG &target = Make(k.is32, 29, 11);
-            MEMIMG &source = Make(k.is32, 21, 7, k.kind, key, skipTable);
-            MEMIMG &blend = MakeGray(21, 7);
-            Randomize(target, kDirect, k.is32, 0);
-            Randomize(source, k.kind, k.is32, key);
-            for (int y = 0; y < 7; ++y)
-                for (int x = 0; x < 21; ++x) Write(blend, x, y, rng_() & 0xFF);
-            if (skipTable) {
-                BuildSkipTable(source.base);
-                source.base->skipValid = 1;
-            }
-            std::vector<uint32_t> before;
-            for (int y = 0; y < 11; ++y)
-                for (int x = 0; x < 29; ++x) before.push_back(Read(target, x, y));
+        for (const Shape &shape : shapes) {
+            for (bool skipTable : {false, true}) {
+                if (skipTable && !k.trans) continue;
+                SCOPED_TRACE(k.Name() + (skipTable ? " skip table" : "") + (shape.longRuns ? " long runs" : ""));
+                int tw = shape.w + 8, th = shape.h + 4;
+                uint32_t key = k.kind == kIndexed ? 7 : (k.is32 ? 0xFF00FF00u : 0x07E0);
+                MEMIMG &target = Make(k.is32, tw, th);
+                MEMIMG &source = Make(k.is32, shape.w, shape.h, k.kind, key, skipTable);
+                MEMIMG &blend = MakeGray(shape.w, shape.h);
+                Randomize(target, kDirect, k.is32, 0);
+                Randomize(source, k.kind, k.is32, key);
+                if (shape.longRuns) PaintLongRuns(source, k.kind, k.is32, key);
+                for (int y = 0; y < shape.h; ++y)
+                    for (int x = 0; x < shape.w; ++x) Write(blend, x, y, rng_() & 0xFF);
+                if (skipTable) {
+                    BuildSkipTable(source.base);
+                    source.base->skipValid = 1;
+                }
+                std::vector<uint32_t> before;
+                for (int y = 0; y < th; ++y)
+                    for (int x = 0; x < tw; ++x) before.push_back(Read(target, x, y));
 
-            SoftDrawSettings s = k.bright ? Settings(k.mode, k.param, 200, 90, 31) : Settings(k.mode, k.param);
-            PutMemImg(s, &target, &source, 3, 2, k.trans, k.blend ? &blend : nullptr);
+                SoftDrawSettings s = k.bright ? Settings(k.mode, k.param, 200, 90, 31) : Settings(k.mode, k.param);
+                PutMemImg(s, &target, &source, 3, 2, k.trans, k.blend ? &blend : nullptr);
 
-            reference::PixelCase pc{k.is32, k.mode, k.param, {s.brightBlue, s.brightGreen, s.brightRed},
-                                    k.trans, k.blend, 0, key};
-            int mismatches = 0;
-            for (int y = 0; y < 11 && mismatches < 3; ++y) {
-                for (int x = 0; x < 29 && mismatches < 3; ++x) {
-                    uint32_t d = before[y * 29 + x], expected = d;
-                    int sx = x - 3, sy = y - 2;
-                    if (sx >= 0 && sx < 21 && sy >= 0 && sy < 7) {
-                        uint32_t raw = Read(source, sx, sy);
-                        pc.weight = ramp[Read(blend, sx, sy)];
-                        expected = reference::Pixel(pc, d, raw, Color(source, k.kind, k.is32, raw),
-                                                    AlphaOf(k.kind, k.is32, raw));
-                        if (!k.is32) expected &= 0xFFFF;
-                    }
-                    uint32_t got = Read(target, x, y);
-                    if (got != expected) {
-                        ++mismatches;
-                        ADD_FAILURE() << "pixel " << x << "," << y << " d " << std::hex << d << " got " << got
-                                      << " expected " << expected;
+                reference::PixelCase pc{k.is32, k.mode, k.param, {s.brightBlue, s.brightGreen, s.brightRed},
+                                        k.trans, k.blend, 0, key};
+                int mismatches = 0;
+                for (int y = 0; y < th && mismatches < 3; ++y) {
+                    for (int x = 0; x < tw && mismatches < 3; ++x) {
+                        uint32_t d = before[y * tw + x], expected = d;
+                        int sx = x - 3, sy = y - 2;
+                        if (sx >= 0 && sx < shape.w && sy >= 0 && sy < shape.h) {
+                            uint32_t raw = Read(source, sx, sy);
+                            pc.weight = ramp[Read(blend, sx, sy)];
+                            expected = reference::Pixel(pc, d, raw, Color(source, k.kind, k.is32, raw),
+                                                        AlphaOf(k.kind, k.is32, raw));
+                            if (!k.is32) expected &= 0xFFFF;
+                        }
+                        uint32_t got = Read(target, x, y);
+                        if (got != expected) {
+                            ++mismatches;
+                            ADD_FAILURE() << "pixel " << x << "," << y << " d " << std::hex << d << " got " << got
+                                          << " expected " << expected;
+                        }
                     }
                 }
+                if (mismatches) return;
             }
-            if (mismatches) return;
         }
     }
 }
@@ -266,17 +294,13 @@ TEST_F(KernelTest, MultiplyWithZeroAlphaTurnsTheTargetBlackEvenThroughTheSkipTab
     for (int x = 0; x < 4; ++x) EXPECT_EQ(0xFF000000u, Read(target, x, 0)) << x;
 }
 
-// A skip table that claims every pixel is transparent shows which path a draw took.
+// A skip table built while every pixel was the key, then left stale, shows which path a draw took.
 TEST_F(KernelTest, ClippedPutDrawsTheInsideOnlyAndNeverUsesTheSkipTable) {
     for (bool is32 : {false, true}) {
         MEMIMG &target = Make(is32, 8, 8), &source = Make(is32, 4, 4, kDirect, 0, true);
-        FillMemImg(&source, nullptr, 0x21);
-        std::memset(source.base->skipTable, 0, size_t(source.width + kSkipTableLineExtra) * 4);
-        for (int y = 0; y < 4; ++y) {
-            source.base->skipTable[2 * y] = uint8_t(kSkipTransparent | 3);
-            source.base->skipTable[2 * y + 1] = kSkipLineEnd;
-        }
+        BuildSkipTable(source.base);
         source.base->skipValid = 1;
+        FillMemImg(&source, nullptr, 0x21);
         SoftDrawSettings s = Settings(0, 0);
         s.drawArea = {0, 0, 6, 6};
         PutMemImg(s, &target, &source, 0, 0, 1, nullptr);

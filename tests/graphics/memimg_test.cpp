@@ -216,6 +216,32 @@ TEST_F(LoadTest, PartialLoadSendsTransDrawsDownThePerPixelPath) {
     ReleaseMemImg(&target);
 }
 
+// Each whole load rebuilds what the skip-table draw reads, whether the new picture needs more
+// spans than the last one (every other pixel keyed) or fewer (all keyed, then one long stretch).
+TEST_F(LoadTest, EveryWholeLoadRedrawsWithTheNewPixelsThroughTheSkipTable) {
+    constexpr uint32_t kKey = 0xFF00FF00;
+    ASSERT_EQ(0, CreateImageXRGB8(9, 2, &image_));
+    ASSERT_EQ(0, CreateMemImg(&record_, 9, 2, -1, kKey, MEMIMG_RGB32, 0, 0, 1, nullptr));
+    MEMIMG target{};
+    ASSERT_EQ(0, CreateMemImg(&target, 9, 2, -1, 0, MEMIMG_RGB32, 0, 0, 0, nullptr));
+    SoftDrawSettings s{0, 0, 255, 255, 255, {0, 0, 9, 2}};
+    const char *const pictures[] = {"k.k.k.k.k", "kkkkkkkkk", "kk.......", "........."};
+    for (const char *picture : pictures) {
+        SCOPED_TRACE(picture);
+        auto pixel = [&](int x) { return picture[x] == 'k' ? kKey : 0xFF000000u | (x + 1) * 0x010101u; };
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 9; ++x) SetPixel32(image_, x, y, pixel(x));
+        ASSERT_EQ(0, LoadImageIntoMemImg(&image_, nullptr, &record_, 0, 0, 9, 2, 0, 0, 0));
+        ASSERT_EQ(1, record_.base->skipValid);
+        FillMemImg(&target, nullptr, 0);
+        PutMemImg(s, &target, &record_, 0, 0, 1, nullptr);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 9; ++x)
+                EXPECT_EQ(picture[x] == 'k' ? 0u : pixel(x), Read(target, x, y)) << x << "," << y;
+    }
+    ReleaseMemImg(&target);
+}
+
 TEST_F(LoadTest, RectanglesOutsideEitherImageAreRefused) {
     ASSERT_EQ(0, CreateImageXRGB8(4, 4, &image_));
     ASSERT_EQ(0, CreateMemImg(&record_, 4, 4, -1, 0, MEMIMG_RGB32, 0, 0, 0, nullptr));
