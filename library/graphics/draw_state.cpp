@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "core/window.h"
+#include "graphics/blend_tables.h"
+#include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "zqlib.h"
 
@@ -48,6 +50,8 @@ int Clamp(int value, int low, int high) { return value < low ? low : (value > hi
 }  // namespace
 
 void ResetDrawSettings() {
+    // The settings read when graphs are made start over with graphics too.
+    ResetGraphMakingSettings();
     DrawState &d = State();
     d = DrawState{};
     d.soft.blendMode = BLEND_NONE;
@@ -72,6 +76,36 @@ void BackgroundColor(int *red, int *green, int *blue) {
     *blue = Holder().backgroundBlue;
 }
 
+int CurrentBlendImageHandle() { return State().blendImageHandle; }
+
+MEMIMG *CurrentBlendImage(bool *valid) {
+    *valid = true;
+    const int handle = State().blendImageHandle;
+    if (handle == -1) return nullptr;
+    // Looked up at every use: the graph may have been released since it was set.
+    GraphRecord *graph = GraphFromHandle(handle);
+    MEMIMG *image = graph != nullptr ? GraphBlendImage(*graph) : nullptr;
+    *valid = image != nullptr;
+    return image;
+}
+
+MemImgRect CurrentDrawArea() { return State().soft.drawArea; }
+
+void SetDrawAreaDirect(const MemImgRect &area) {
+    DrawState &d = State();
+    d.soft.drawArea = area;
+    d.drawAreaEmpty = area.left >= area.right || area.top >= area.bottom;
+}
+
+void ForgetDrawTargetGraph(int handle) {
+    if (State().drawTarget != handle) return;
+    DrawState &d = State();
+    d.drawTarget = SCREEN_BACK;
+    d.targetImage = ScreenImage();
+    ScreenSize(&d.targetWidth, &d.targetHeight);
+    SetClipArea(0, 0, d.targetWidth, d.targetHeight);
+}
+
 }  // namespace zq
 
 using namespace zq;
@@ -87,15 +121,21 @@ extern "C" int SetBackgroundColor(int red, int green, int blue) {
 extern "C" int SetDrawTarget(int target) {
     if (!AreGraphicsUp()) return -1;
     WaitWhileInactive();
-    // Drawable graphs become targets once graphs exist; until then only the screen values do.
-    if (!IsScreenTarget(target)) return -1;
+    MEMIMG *image = ScreenImage();
+    if (!IsScreenTarget(target)) {
+        GraphRecord *graph = GraphFromHandle(target);
+        if (graph == nullptr || !IsGraphDrawable(*graph) || GraphImage(target) == nullptr) return -1;
+        image = GraphImage(target);
+        // Drawing changes the picture: its skip table and premultiplied copy no longer describe it.
+        MarkGraphPixelsChanged(*graph);
+    }
     DrawState &d = State();
-    d.targetImage = ScreenImage();
+    d.targetImage = image;
     d.drawTarget = target;
     if (target == SCREEN_FRONT) StartPresentationTimer();
 
     int width, height;
-    ScreenSize(&width, &height);
+    GetDrawTargetSize(IsScreenTarget(target) ? SCREEN_BACK : target, &width, &height);
     if (width != d.targetWidth || height != d.targetHeight) {
         d.targetWidth = width;
         d.targetHeight = height;
@@ -107,8 +147,17 @@ extern "C" int SetDrawTarget(int target) {
 }
 
 extern "C" int GetDrawTargetSize(int target, int *width, int *height) {
-    if (target != SCREEN_BACK && target != SCREEN_FRONT) return -1;
-    ScreenSize(width, height);
+    int w, h;
+    if (target == SCREEN_BACK || target == SCREEN_FRONT) {
+        ScreenSize(&w, &h);
+    } else {
+        GraphRecord *graph = GraphFromHandle(target);
+        if (graph == nullptr) return -1;
+        w = graph->width;
+        h = graph->height;
+    }
+    if (width != nullptr) *width = w;
+    if (height != nullptr) *height = h;
     return 0;
 }
 
@@ -143,6 +192,21 @@ extern "C" int SetDrawBrightness(int red, int green, int blue) {
     d.soft.brightRed = static_cast<uint8_t>(Clamp(red, 0, 255));
     d.soft.brightGreen = static_cast<uint8_t>(Clamp(green, 0, 255));
     d.soft.brightBlue = static_cast<uint8_t>(Clamp(blue, 0, 255));
+    return 0;
+}
+
+extern "C" int SetBlendImage(int handle, int position, int range) {
+    DrawState &d = State();
+    if (handle == d.blendImageHandle && position == d.blendImagePosition && range == d.blendImageRange) return 0;
+    if (handle != -1) {
+        GraphRecord *graph = GraphFromHandle(handle);
+        if (graph == nullptr || GraphBlendImage(*graph) == nullptr) return -1;
+    }
+    WaitWhileInactive();
+    d.blendImageHandle = handle;
+    d.blendImagePosition = Clamp(position, 0, 255);
+    d.blendImageRange = Clamp(range, 0, 255);
+    if (handle != -1) BuildBlendImageRamp(d.blendImagePosition, d.blendImageRange);
     return 0;
 }
 

@@ -18,4 +18,15 @@ bool IsDrawAreaEmpty();
 // The background colour that clears the screen (black unless set).
 void BackgroundColor(int *red, int *green, int *blue);
 
+// The blend image's graph handle (-1: none), and its weights for the software renderer: null
+// when none is set; *valid false when the set handle is no longer a live blend graph.
+int CurrentBlendImageHandle();
+MEMIMG *CurrentBlendImage(bool *valid);
+// The draw area as it is, set without the clamping of SetClipArea (partial draws set it to a part
+// of the current one and put it back afterwards).
+MemImgRect CurrentDrawArea();
+void SetDrawAreaDirect(const MemImgRect &area);
+// A graph being released stops being the draw target: the back buffer takes its place.
+void ForgetDrawTargetGraph(int handle);
+
 }  // namespace zq

@@ -272,7 +272,38 @@ int WriteDrawTargetToFile(const char *path);
 
 /* ---- Images and graphs ---------------------------------------------------------------------- */
 
+/* The color key of graphs made from now on (keyed pixels are left out by draws with transparency);
+ * black after start-up. Always 0. */
+int SetTransparentColor(int red, int green, int blue);
+/* A graph of an image file (a file "name_a.ext" beside it, when present, gives its alpha), or -1. */
+int LoadGraphFile(const char *path, int flag);
+/* Cuts the image file into cellCount graphs, row by row, into handles: 0, or -1. */
+int LoadDividedGraphFile(const char *path, int cellCount, int cellsAcross, int cellsDown, int cellWidth,
+                         int cellHeight, int *handles, int flag);
+int ReleaseGraph(int handle);                     /* 0, or -1 for an invalid handle */
+
 /* ---- Drawing graphs ------------------------------------------------------------------------- */
+
+/* The graph drawing operations return 0, or -1 for an invalid handle or a blend image smaller than
+ * the graph; an empty draw area draws nothing and gives 0. trans 1 leaves out the keyed pixels (or
+ * uses the alpha channel). */
+int DrawGraphAt(int x, int y, int handle, int trans);
+/* Reversed corners mirror the picture on that axis. */
+int DrawGraphStretched(int x1, int y1, int x2, int y2, int handle, int trans);
+int DrawGraphMirrored(int x, int y, int handle, int trans);
+/* Corners of the picture's top-left, top-right, bottom-right and bottom-left. */
+int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int handle,
+                  int trans);
+int DrawGraphPart(int x, int y, int srcX, int srcY, int width, int height, int handle, int trans, int mirror);
+int DrawGraphPartStretched(int x1, int y1, int x2, int y2, int srcX, int srcY, int srcWidth, int srcHeight,
+                           int handle, int trans);
+/* Fills the graph under the blend mode and brightness; alpha is not used by the software renderer. */
+int FillGraphColor(int handle, int red, int green, int blue, int alpha);
+/* Copies (x1, y1)-(x2, y2) of the draw target into a graph of exactly that size. */
+int GetDrawScreenGraph(int x1, int y1, int x2, int y2, int handle);
+/* A blend graph's weights, shaped by the border position and range (0..255), mix every graph draw;
+ * -1 turns it off. */
+int SetBlendImage(int handle, int position, int range);
 
 /* ---- Fonts and strings ---------------------------------------------------------------------- */
 
