@@ -307,6 +307,51 @@ int SetBlendImage(int handle, int position, int range);
 
 /* ---- Fonts and strings ---------------------------------------------------------------------- */
 
+/* Font types: bit 0 draws an edge around each glyph, bit 1 anti-aliases. */
+#define FONT_TYPE_NORMAL         0
+#define FONT_TYPE_EDGE           1
+#define FONT_TYPE_ANTIALIAS      2
+#define FONT_TYPE_ANTIALIAS_EDGE 3
+
+/* Character sets: 0 default, 1 Shift-JIS, 2 Hangul; -1 chooses from the system's code page. */
+#define FONT_CHARSET_DEFAULT  0
+#define FONT_CHARSET_SHIFTJIS 1
+#define FONT_CHARSET_HANGUL   2
+
+/* A font of a face (NULL or "": the default Japanese gothic) at a pixel height (-1: 16), thickness
+ * 1..9 (-1: 6; 6 and more draw bold), type (-1: FONT_TYPE_NORMAL), character set (-1: choose),
+ * edge size (-1: 1; above 1 turns the edge on) and italic flag, in a slot (-1: the first free one of
+ * 40) with a check number (-1: the next one). The handle, or -1. */
+int CreateFontToHandle(const char *faceName, int size, int thickness, int fontType, int charSet, int edgeSize,
+                       int italic, int slot, int check);
+int DeleteFontHandle(int fontHandle);            /* 0, or -1 for an invalid handle */
+int IsFontHandleValid(int fontHandle);           /* 1 or 0 */
+int GetFontSize(int fontHandle);                 /* the size, or -1 */
+/* The face name (into a buffer of at least 256 bytes), size and thickness; each pointer may be NULL. */
+int GetFontInfo(char *faceName, int *size, int *thickness, int fontHandle);
+int SetFontCharSpacing(int spacing, int fontHandle);   /* extra advance in pixels per character */
+/* notice (may be NULL) becomes 0 now and 1 when the font is deleted. */
+int SetFontDeleteNotice(int fontHandle, int *notice);
+int GetDefaultFontHandle(void);
+/* The default font that DrawStringAt and DrawFormattedString use; a change re-creates it. */
+int SetDefaultFontSize(int size);                /* -1: 16 */
+int SetDefaultFontType(int fontType);            /* -1: FONT_TYPE_NORMAL */
+int SetDefaultFontSizeThickness(const char *faceName, int size, int thickness);  /* the name is ignored */
+int RefreshDefaultFont(void);
+int ReinitFonts(void);                           /* every font deleted, the default one re-created */
+int RecreateAllFonts(void);                      /* every font re-made with the same handle */
+
+/* Draws a Shift-JIS string with its top-left corner at (x, y), in a screen color (MakeColor), the
+ * edge in edgeColor for edged fonts. 0; -1 for an invalid handle. No byte is a control code. */
+int DrawStringWithFont(int x, int y, const char *text, uint32_t color, int fontHandle, uint32_t edgeColor);
+int DrawStringAt(int x, int y, const char *text, uint32_t color, uint32_t edgeColor);  /* default font */
+/* printf-style text (at most 2047 bytes, longer output is cut) in the default font, edge color 0. */
+int DrawFormattedString(int x, int y, uint32_t color, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 4, 5)))
+#endif
+    ;
+
 /* ---- Sound ---------------------------------------------------------------------------------- */
 
 #ifdef __cplusplus

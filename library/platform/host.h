@@ -1,5 +1,5 @@
 // What a host must provide to the library: clocks, the desktop, one window with its events, the
-// single-instance lock, keyboard and mouse state, the cursor and the screen saver switch.
+// single-instance lock, keyboard and mouse state, the cursor, the screen saver switch and glyphs.
 //
 // The library calls only this interface, never the platform's own libraries, so the same code runs
 // on the SDL host (the real program) and on the scriptable virtual host (unit tests). Strings
@@ -59,6 +59,27 @@ struct DisplayModeInfo {
     int width, height, bitsPerPixel, refreshRate;
 };
 
+// ---- Glyphs ----
+// Per face: the cell height in pixels, the ascent (baseline below the cell's top) and the widest
+// advance of any glyph.
+struct FontMetrics {
+    int height, ascent, maxAdvance;
+};
+
+enum class GlyphFormat {
+    Mono,      // 1 bit per pixel, most significant bit leftmost
+    Levels17,  // 1 byte per pixel, coverage 0..16
+};
+
+// Per glyph: the black box (the inked pixels' bounding box), its top-left corner relative to the pen
+// position on the baseline (originY counts upwards), and the pen's advance.
+struct GlyphMetrics {
+    int blackBoxX, blackBoxY;
+    int originX, originY;
+    int advance;
+};
+// ---- End of glyphs ----
+
 // Number of key codes; key state bytes hold bit 7 while the key is down.
 constexpr int kKeyCodeCount = 256;
 
@@ -112,6 +133,20 @@ public:
     // The display's vertical blank: whether it is in one now, and a wait for the next one to begin.
     virtual bool InVerticalBlank() = 0;
     virtual void WaitVerticalBlank() = 0;
+
+    // ---- Glyphs ----
+    // A face of a family (UTF-8; null or empty: the Japanese gothic the library uses by default) at a
+    // pixel height (the cell's, ascent plus descent), weight 100..900 (600 and up thicken a face that
+    // has no bold) and slant. A face id, or -1 when no face can be made.
+    virtual int CreateFontFace(const char *name, int pixelHeight, int weight, bool italic) = 0;
+    virtual bool ReadFontMetrics(int face, FontMetrics *out) = 0;
+    // Renders one character into buffer, rows padded to 4 bytes, blackBoxY rows. Returns the bytes
+    // the bitmap needs (0 for a glyph without ink) and fills metrics; with a null buffer or one too
+    // small only measures. -1 for an unknown face or a failed rendering.
+    virtual int RenderGlyph(int face, uint32_t unicode, GlyphFormat format, GlyphMetrics *metrics,
+                            uint8_t *buffer, int bufferSize) = 0;
+    virtual void ReleaseFontFace(int face) = 0;
+    // ---- End of glyphs ----
 };
 
 // The host in use: the SDL host unless a test installed another one.

@@ -65,6 +65,13 @@ public:
     bool InVerticalBlank() override;
     void WaitVerticalBlank() override;
 
+    // ---- Glyphs (forwarded to the shared FreeType service) ----
+    int CreateFontFace(const char *name, int pixelHeight, int weight, bool italic) override;
+    bool ReadFontMetrics(int face, FontMetrics *out) override;
+    int RenderGlyph(int face, uint32_t unicode, GlyphFormat format, GlyphMetrics *metrics, uint8_t *buffer,
+                    int bufferSize) override;
+    void ReleaseFontFace(int face) override;
+
     // What the window shows now, as SDL reports it: caption (empty without a window) and client size.
     std::string WindowCaption() const;
     bool WindowClientSize(int *width, int *height) const;

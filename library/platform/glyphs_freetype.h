@@ -1,0 +1,50 @@
+// The glyph service both hosts share: faces chosen through fontconfig and rendered with FreeType,
+// glyphs as 1-bit bitmaps or as 17 coverage levels, in rows padded to 4 bytes.
+//
+// Relies on FreeType (outline loading, hinting, rendering, synthetic bold and oblique) and
+// fontconfig (family matching). Faces live in a fixed table; nothing here uses the library's
+// allocator, the two libraries keep their own memory.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/host.h"
+
+namespace zq {
+
+class FreeTypeGlyphs {
+public:
+    FreeTypeGlyphs() = default;
+    ~FreeTypeGlyphs();
+    FreeTypeGlyphs(const FreeTypeGlyphs &) = delete;
+    FreeTypeGlyphs &operator=(const FreeTypeGlyphs &) = delete;
+
+    int CreateFontFace(const char *name, int pixelHeight, int weight, bool italic);
+    bool ReadFontMetrics(int face, FontMetrics *out);
+    int RenderGlyph(int face, uint32_t unicode, GlyphFormat format, GlyphMetrics *metrics, uint8_t *buffer,
+                    int bufferSize);
+    void ReleaseFontFace(int face);
+
+    static constexpr int kFaceLimit = 64;
+
+private:
+    struct Face {
+        void *ftFace;       // FT_Face; null while the entry is free
+        bool embolden;      // bold asked of a face that has none
+        bool oblique;       // italic asked of a face that has none
+        FontMetrics metrics;
+    };
+    Face *FaceAt(int face);
+    bool Start();
+
+    void *library_ = nullptr;  // FT_Library
+    Face faces_[kFaceLimit] = {};
+};
+
+// The one service of the process, started on first use.
+FreeTypeGlyphs &SharedGlyphService();
+
+// The face that an empty name asks for: a Japanese monospace gothic.
+constexpr const char *kDefaultFaceFamily = "IPAGothic";
+
+}  // namespace zq
