@@ -235,6 +235,8 @@ int CreateDivGraphFromGraphImage(StandardImage *image, StandardImage *alphaImage
             x += reverse ? -cellWidth : cellWidth;
         }
     }
+    // A grid smaller than the count leaves the rest of the handles without a graph.
+    for (int i = made; i < cellCount; ++i) handles[i] = -1;
     ReleaseGraph(base);
     return 0;
 }

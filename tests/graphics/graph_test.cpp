@@ -1,0 +1,265 @@
+// Graph records on the virtual host: graphs made from standard images (direct, alpha, indexed),
+// the transparent color captured when a picture is made, cells cut from one shared picture and
+// their release, refills, restore sources, release at graphics shutdown; and graphs loaded from
+// the game's image files, keyed with pure green, with the log lines of the failures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "core/handles.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
+#include "support/log_file_fixture.h"
+
+namespace {
+
+using zq::GraphRecord;
+using zq::MEMIMG;
+using zq::StandardImage;
+
+uint32_t ReadPixel(const MEMIMG &m, int x, int y) {
+    const int bytes = zq::MemImgBytesPerPixel(*m.base);
+    uint32_t v = 0;
+    std::memcpy(&v, m.pixels + y * m.base->pitch + x * bytes, bytes);
+    return v;
+}
+
+std::string ShiftJis(const char *utf8) {
+    char out[512];
+    Utf8ToShiftJis(utf8, out, sizeof out);
+    return out;
+}
+
+// Owns a standard image for the length of a test.
+struct Image {
+    StandardImage image{};
+    ~Image() { zq::ReleaseImage(&image); }
+    StandardImage *operator->() { return &image; }
+    StandardImage *get() { return &image; }
+};
+
+class GraphTest : public LogFileTest {
+protected:
+    void SetUp() override {
+        LogFileTest::SetUp();
+        Start();
+    }
+
+    // An XRGB8 picture whose pixel (x, y) is (x, y, x + y) in red, green, blue.
+    void MakeGradient(Image &image, int width, int height) {
+        ASSERT_EQ(zq::CreateImageXRGB8(width, height, image.get()), 0);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) zq::SetImagePixel(image.get(), x, y, x & 0xFF, y & 0xFF, (x + y) & 0xFF, 255);
+    }
+
+    // The pixel the screen layout gives a color.
+    uint32_t ScreenColor(int red, int green, int blue) {
+        return zq::PackColor(zq::MemImgPixelFormat(zq::ScreenImage()->base->colorType, false, false), red, green,
+                             blue, 255);
+    }
+
+    int GraphCount() { return zq::HandleCount(zq::HandleKind::Graph); }
+};
+
+// A whole graph holds the picture in the screen's layout; the alpha picture, when given, must have
+// the picture's size and makes an alpha graph; a one-byte picture makes an indexed graph whose key
+// is the first palette entry equal to the transparent color.
+TEST_F(GraphTest, GraphsFromStandardImages) {
+    Image picture;
+    MakeGradient(picture, 20, 10);
+    const int graph = zq::MakeGraphFromImage(picture.get(), nullptr);
+    ASSERT_NE(graph, -1);
+    const MEMIMG &image = *zq::GraphImage(graph);
+    EXPECT_EQ(image.width, 20);
+    EXPECT_EQ(image.height, 10);
+    EXPECT_EQ(image.base->hasAlpha, 0);
+    EXPECT_EQ(ReadPixel(image, 13, 7), ScreenColor(13, 7, 20));
+    int w = 0, h = 0;
+    EXPECT_EQ(GetDrawTargetSize(graph, &w, &h), 0);
+    EXPECT_EQ(w * 100 + h, 2010);
+
+    Image alpha, wrongAlpha;
+    MakeGradient(alpha, 20, 10);
+    MakeGradient(wrongAlpha, 20, 11);
+    EXPECT_EQ(zq::MakeGraphFromImage(picture.get(), wrongAlpha.get()), -1);
+    const int withAlpha = zq::MakeGraphFromImage(picture.get(), alpha.get());
+    ASSERT_NE(withAlpha, -1);
+    EXPECT_EQ(zq::GraphImage(withAlpha)->base->hasAlpha, 1);
+
+    SetTransparentColor(0, 255, 0);
+    zq::PixelFormat palette{};
+    zq::CreatePaletteFormat(&palette);
+    for (int i = 0; i < 256; ++i) palette.palette[i] = {uint8_t(i), 0, 0, 0};
+    auto makeIndexed = [&] {
+        uint8_t pixels[16] = {};
+        StandardImage source{};
+        source.format = palette;
+        source.width = source.height = source.pitch = 4;
+        source.pixels = pixels;
+        return zq::MakeGraphFromImage(&source, nullptr);
+    };
+    const int noKeyEntry = makeIndexed();
+    palette.palette[12] = palette.palette[9] = {0, 255, 0, 0};
+    const int keyEntry = makeIndexed();
+    ASSERT_NE(keyEntry, -1);
+    EXPECT_EQ(zq::GraphImage(keyEntry)->base->usePalette, 1);
+    EXPECT_EQ(zq::GraphImage(keyEntry)->base->transColor, 9u);
+    EXPECT_EQ(zq::GraphImage(noKeyEntry)->base->transColor, 0u);
+}
+
+// The transparent color in effect when a picture is made is its key: pictures made before a change
+// keep theirs; graphics starting again put it back to black.
+TEST_F(GraphTest, TransparentColorIsCapturedWhenAPictureIsMade) {
+    Image picture;
+    MakeGradient(picture, 4, 4);
+    const int before = zq::MakeGraphFromImage(picture.get(), nullptr);
+    EXPECT_EQ(SetTransparentColor(0x100, 255, 0x200), 0);  // only the low eight bits count
+    const int after = zq::MakeGraphFromImage(picture.get(), nullptr);
+    EXPECT_EQ(zq::GraphImage(before)->base->transColor, ScreenColor(0, 0, 0));
+    EXPECT_EQ(zq::GraphImage(after)->base->transColor, ScreenColor(0, 255, 0));
+    EXPECT_EQ(zq::GraphImage(after)->base->transColor & 0xFFFF, 0x07E0u);  // the 16-bit screen
+    EndLibrary();
+    Start();
+    EXPECT_EQ(GraphCount(), 0);
+    EXPECT_EQ(zq::GetGraphMakingSettings().transparentColor, 0u);
+}
+
+// Cells are cut row by row from one picture they all share; a cell reaching past the picture is cut
+// short; a grid stops after the cell count; the reverse flag runs the columns from the right.
+TEST_F(GraphTest, DividedPictureSharesOnePicture) {
+    struct Case {
+        int width, count, across, down, reverse;
+        int x[4], y[4], w[4], h[4];
+    };
+    const Case cases[] = {
+        {300, 3, 3, 1, 0, {0, 100, 200}, {0, 0, 0}, {100, 100, 100}, {133, 133, 133}},
+        {250, 3, 3, 1, 0, {0, 100, 200}, {0, 0, 0}, {100, 100, 50}, {133, 133, 133}},
+        {300, 3, 2, 2, 0, {0, 100, 0}, {0, 0, 133}, {100, 100, 100}, {133, 133, 133}},
+        {300, 3, 3, 1, 1, {200, 100, 0}, {0, 0, 0}, {100, 100, 100}, {133, 133, 133}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.width * 10 + c.reverse);
+        const int height = c.down == 2 ? 266 : 133;
+        Image picture;
+        MakeGradient(picture, c.width, height);
+        int cells[4] = {-2, -2, -2, -2};
+        ASSERT_EQ(zq::CreateDivGraphFromGraphImage(picture.get(), nullptr, c.count, c.across, c.down, 100, 133, cells,
+                                                   c.reverse),
+                  0);
+        EXPECT_EQ(GraphCount(), c.count);
+        for (int i = 0; i < c.count; ++i) {
+            const GraphRecord &cell = *zq::GraphFromHandle(cells[i]);
+            EXPECT_EQ(cell.offsetX, c.x[i]) << i;
+            EXPECT_EQ(cell.offsetY, c.y[i]) << i;
+            EXPECT_EQ(cell.width, c.w[i]) << i;
+            EXPECT_EQ(cell.height, c.h[i]) << i;
+            EXPECT_EQ(cell.picture, zq::GraphFromHandle(cells[0])->picture);
+            EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[i]), 5, 6),
+                      ScreenColor(c.x[i] + 5, c.y[i] + 6, c.x[i] + c.y[i] + 11));
+        }
+        EXPECT_EQ(zq::GraphFromHandle(cells[0])->picture->refCount, c.count);
+        for (int i = 0; i < c.count; ++i) ReleaseGraph(cells[i]);
+    }
+    // More cells asked for than the grid holds: the rest of the handles get none.
+    Image picture;
+    MakeGradient(picture, 300, 133);
+    int cells[4] = {-2, -2, -2, -2};
+    ASSERT_EQ(zq::CreateDivGraphFromGraphImage(picture.get(), nullptr, 4, 3, 1, 100, 133, cells, 0), 0);
+    EXPECT_EQ(cells[3], -1);
+}
+
+// A second row that starts below the picture cannot be cut: the division fails with its log line
+// and leaves no graph behind.
+TEST_F(GraphTest, FailedDivisionLeavesNothing) {
+    Image picture;
+    MakeGradient(picture, 300, 133);
+    const size_t mark = ReadLog().size();
+    int cells[6];
+    EXPECT_EQ(zq::CreateDivGraphFromGraphImage(picture.get(), nullptr, 6, 3, 2, 100, 133, cells, 0), -1);
+    EXPECT_EQ(GraphCount(), 0);
+    EXPECT_NE(LogSince(mark).find(ShiftJis("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage")),
+              std::string::npos);
+}
+
+// CutGraph refuses a corner outside the parent; cells of cells add their offsets. Releasing two of
+// three cells keeps the picture; the third frees it. The deletion notice is set on release, and a
+// released handle stays invalid even when its slot is used again.
+TEST_F(GraphTest, CuttingAndReleasing) {
+    Image picture;
+    MakeGradient(picture, 300, 133);
+    const int base = zq::MakeGraphFromImage(picture.get(), nullptr);
+    struct Corner {
+        int x, y;
+    };
+    for (const Corner c : {Corner{-1, 0}, Corner{0, -1}, Corner{300, 0}, Corner{0, 133}}) {
+        EXPECT_EQ(zq::CutGraph(c.x, c.y, 10, 10, base), -1) << c.x << "," << c.y;
+    }
+    const int a = zq::CutGraph(100, 20, 100, 100, base);
+    const int b = zq::CutGraph(10, 30, 200, 200, a);
+    ASSERT_NE(b, -1);
+    const GraphRecord &cell = *zq::GraphFromHandle(b);
+    EXPECT_EQ(cell.offsetX, 110);
+    EXPECT_EQ(cell.offsetY, 50);
+    EXPECT_EQ(cell.width, 90);
+    EXPECT_EQ(cell.height, 70);
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(b), 0, 0), ScreenColor(110, 50, 160));
+
+    zq::GraphPicture *shared = cell.picture;
+    EXPECT_EQ(shared->refCount, 3);
+    int notice = 0;
+    ASSERT_EQ(zq::SetGraphDeletionNotice(a, &notice), 0);
+    EXPECT_EQ(ReleaseGraph(a), 0);
+    EXPECT_EQ(notice, 1);
+    EXPECT_EQ(ReleaseGraph(a), -1);
+    EXPECT_EQ(ReleaseGraph(base), 0);
+    EXPECT_EQ(shared->refCount, 1);
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(b), 1, 1), ScreenColor(111, 51, 162));
+    EXPECT_EQ(ReleaseGraph(b), 0);
+    EXPECT_EQ(GraphCount(), 0);
+    EXPECT_EQ(CheckAllocations(), 0);
+}
+
+// A refill must have the graph's size and changes only the graph's own rectangle of the picture.
+TEST_F(GraphTest, RefillWritesOnlyTheGraphsRectangle) {
+    Image picture, fill, wrong;
+    MakeGradient(picture, 300, 133);
+    int cells[3];
+    ASSERT_EQ(zq::CreateDivGraphFromGraphImage(picture.get(), nullptr, 3, 3, 1, 100, 133, cells, 0), 0);
+    ASSERT_EQ(zq::CreateImageXRGB8(100, 133, fill.get()), 0);
+    for (int y = 0; y < 133; ++y)
+        for (int x = 0; x < 100; ++x) zq::SetImagePixel(fill.get(), x, y, 255, 255, 255, 255);
+    MakeGradient(wrong, 100, 132);
+    EXPECT_EQ(zq::RefillGraphFromImage(wrong.get(), nullptr, cells[1]), -1);
+    ASSERT_EQ(zq::RefillGraphFromImage(fill.get(), nullptr, cells[1]), 0);
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[1]), 99, 132), ScreenColor(255, 255, 255));
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[0]), 99, 132), ScreenColor(99, 132, 231));
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[2]), 0, 0), ScreenColor(200, 0, 200));
+}
+
+// A restore source is the full path against the current directory; cells cut from a graph share
+// it, and it is freed with its last graph.
+TEST_F(GraphTest, RestoreSourcesAreFullPathsSharedByCells) {
+    Image picture;
+    MakeGradient(picture, 30, 30);
+    const int graph = zq::MakeGraphFromImage(picture.get(), nullptr);
+    ASSERT_EQ(zq::SetGraphRestoreSource(graph, "pics\\a.bmp", -1), 0);
+    const std::string expected = std::filesystem::current_path().string() + "/pics\\a.bmp";
+    EXPECT_EQ(std::string(zq::GraphFromHandle(graph)->restoreSource->path), expected);
+    const int cell = zq::CutGraph(10, 10, 5, 5, graph);
+    const int other = zq::MakeGraphFromImage(picture.get(), nullptr);
+    ASSERT_EQ(zq::SetGraphRestoreSource(other, nullptr, graph), 0);
+    EXPECT_EQ(zq::GraphFromHandle(cell)->restoreSource, zq::GraphFromHandle(graph)->restoreSource);
+    EXPECT_EQ(zq::GraphFromHandle(other)->restoreSource->refCount, 3);
+    EXPECT_EQ(zq::SetGraphRestoreSource(other, nullptr, -1), 0);
+    EXPECT_EQ(zq::GraphFromHandle(other)->restoreSource, nullptr);
+    ReleaseGraph(graph);
+    EXPECT_EQ(zq::GraphFromHandle(cell)->restoreSource->refCount, 1);
+    ReleaseGraph(cell);
+    ReleaseGraph(other);
+    EXPECT_EQ(CheckAllocations(), 0);
+}
+
+}  // namespace
