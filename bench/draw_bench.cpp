@@ -1,0 +1,77 @@
+// Graph drawing: one frame of the game's shape (clear, three 640-wide opaque pictures, 30 keyed
+// sprites of 32 x 41 and three keyed 100 x 133 cells of one sheet), with and without presenting
+// it through the real host on SDL's offscreen video driver, for both screen depths. Items are
+// frames, so items per second are frames per second.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+#include "graphics/graph.h"
+#include "graphics/standard_image.h"
+#include "zqlib.h"
+
+namespace {
+
+// A picture of colors; keyed ones are pure green outside an ellipse, as the game's sprites are.
+int MakePicture(int width, int height, bool keyed) {
+    zq::StandardImage image{};
+    if (zq::CreateImageXRGB8(width, height, &image) != 0) return -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double dx = (x - width / 2.0) / (width / 2.0), dy = (y - height / 2.0) / (height / 2.0);
+            const bool outside = keyed && dx * dx + dy * dy > 1.0;
+            zq::SetImagePixel(&image, x, y, outside ? 0 : (x * 7) & 0xFF, outside ? 255 : (y * 3) & 0xFF,
+                              outside ? 0 : (x + y) & 0xFF, 255);
+        }
+    }
+    const int handle = zq::MakeGraphFromImage(&image, nullptr);
+    zq::ReleaseImage(&image);
+    return handle;
+}
+
+void BM_GameFrame(benchmark::State &state) {
+    const bool flip = state.range(1) != 0;
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ChangeWindowMode(1);
+    SetScreenMode(640, 480, static_cast<int>(state.range(0)), 60);
+    SetLogOutputEnabled(0);
+    if (InitLibrary() != 0) {
+        state.SkipWithError(GetStartupError());
+        return;
+    }
+    SetDrawTarget(SCREEN_BACK);
+    SetVSyncWait(0);
+    SetTransparentColor(0, 255, 0);
+    const int background = MakePicture(640, 480, false);
+    const int band = MakePicture(640, 150, false);
+    const int sprite = MakePicture(32, 41, true);
+    int cells[3] = {-1, -1, -1};
+    const int sheetGraph = MakePicture(300, 133, true);
+    for (int i = 0; i < 3; ++i) cells[i] = zq::CutGraph(i * 100, 0, 100, 133, sheetGraph);
+    ReleaseGraph(sheetGraph);
+
+    int frame = 0;
+    for (auto _ : state) {
+        ClearDrawTarget();
+        DrawGraphAt(0, 0, background, 0);
+        DrawGraphAt(0, 0, band, 0);
+        DrawGraphAt(0, 330, band, 0);
+        for (int i = 0; i < 30; ++i) DrawGraphAt((i * 53 + frame) % 620, 150 + (i * 37) % 280, sprite, 1);
+        for (int i = 0; i < 3; ++i) DrawGraphAt(100 + i * 150, 200, cells[(i + frame) % 3], 1);
+        if (flip) FlipScreen();
+        ++frame;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(flip ? "frames, presented" : "frames, drawn only");
+    SetVSyncWait(1);
+    EndLibrary();
+}
+
+}  // namespace
+
+BENCHMARK(BM_GameFrame)
+    ->ArgsProduct({{16, 32}, {1, 0}})
+    ->ArgNames({"bits", "flip"})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
