@@ -124,8 +124,12 @@ int DecodeDds(StreamSource *source, StandardImage *image) {
             if (dataSize > kMaxDecodedBytes) return -1;
         }
     }
+    // Checked against the file first: a memory stream reports a short read as one element.
     const int32_t fileSize = decode::StreamSize(source);
-    if (dataSize == 0 || fileSize < 0 || dataSize > static_cast<uint64_t>(fileSize)) return -1;
+    if (dataSize == 0 || fileSize < 4 + kDdsHeaderSize ||
+        dataSize > static_cast<uint64_t>(fileSize) - (4 + kDdsHeaderSize)) {
+        return -1;
+    }
     uint8_t *pixels = decode::AllocBlock(dataSize, false);
     if (pixels == nullptr) return -1;
     if (!decode::SeekTo(source, 4 + kDdsHeaderSize) ||

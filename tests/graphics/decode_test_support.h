@@ -1,5 +1,6 @@
-// Helpers for the decoder tests: a memory StreamOps over a byte vector (fread-like reads,
-// seeks that fail outside the data), little-endian byte builders, fixture files and pixel reads.
+// Helpers for the decoder tests: a memory StreamOps over a byte vector (reads as the library's
+// memory streams make them, seeks that fail outside the data), little-endian byte builders,
+// fixture files and pixel reads.
 #pragma once
 
 #include <algorithm>
@@ -41,10 +42,13 @@ inline zq::StreamOps VectorStreamOps() {
         auto *s = static_cast<VectorStream *>(d);
         if (elementSize == 0) return 0;
         const size_t left = s->bytes->size() - static_cast<size_t>(s->position);
+        // Like the library's memory streams, a read finding less than one element left still
+        // delivers the remaining bytes and counts them as one element.
         const size_t elements = std::min(count, left / elementSize);
-        std::memcpy(buffer, s->bytes->data() + s->position, elements * elementSize);
-        s->position += static_cast<int32_t>(elements * elementSize);
-        return elements;
+        const size_t bytes = elements > 0 ? elements * elementSize : left;
+        std::memcpy(buffer, s->bytes->data() + s->position, bytes);
+        s->position += static_cast<int32_t>(bytes);
+        return elements > 0 ? elements : (left > 0 ? 1 : 0);
     };
     ops.Eof = [](void *d) {
         auto *s = static_cast<VectorStream *>(d);
