@@ -79,6 +79,19 @@ TEST(DecodeBmp, TopDown8BitKeepsItsRowsAndGetsThePaletteWithZeroFourthBytes) {
     for (const zq::PaletteEntry &e : h.image.format.palette) EXPECT_EQ(e.alpha, 0);
 }
 
+TEST(DecodeBmp, PaletteFollowsALongerInfoHeader) {
+    // A 124-byte info header: the palette starts after it, not after the first 40 bytes.
+    Bytes file = MakeBmp({2, 1, 8, 0, Ramp(256), {}, {1, 2, 0, 0}});
+    file.insert(file.begin() + 14 + 40, 84, 0x99);
+    file[14] = 124;
+    const uint32_t offset = 14 + 124 + 1024;
+    for (int k = 0; k < 4; ++k) file[10 + k] = static_cast<uint8_t>(offset >> (8 * k));
+    zqtest::ImageHolder h;
+    ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeBmp, file, &h.image), 0);
+    EXPECT_EQ(zqtest::Rgb(h.image, 0, 0), 0x020406u);
+    EXPECT_EQ(zqtest::Rgb(h.image, 1, 0), 0x030609u);
+}
+
 TEST(DecodeBmp, FourBitSplitsNibblesIntoBytesWithWidthRoundedPitch) {
     // 5 x 2 bottom-up; stored rows of 3 bytes padded to 4.
     Bytes pixels = {0x12, 0x34, 0x50, 0, 0xAB, 0xCD, 0xE0, 0};
