@@ -66,6 +66,17 @@ struct MemoryStream {
     int32_t endFlag;
 };
 
+// The position a seek asks for: offset from the start (origin 0), from the position (1) or from the
+// size (2); false for any other origin.
+inline bool SeekTarget(int32_t position, int32_t size, int32_t offset, int origin, int64_t *target) {
+    switch (origin) {
+    case 0: *target = offset; return true;
+    case 1: *target = int64_t(position) + offset; return true;
+    case 2: *target = int64_t(size) + offset; return true;
+    default: return false;
+    }
+}
+
 // With a table, copies its twelve slots over the current ones; null installs the default table.
 void SetFileStreamTable(const FileStreamTable *table);
 const FileStreamTable &CurrentFileStreamTable();
@@ -82,6 +93,11 @@ int FileSeek(uint32_t handle, int32_t offset, int origin);
 size_t FileRead(void *buffer, size_t elementSize, size_t count, uint32_t handle);
 int FileEof(uint32_t handle);
 int FileIdleCheck(uint32_t handle);
+int FileSetDir(const char *path);                                // 0, or -1
+int FileGetDir(char *buffer);                                    // 0, or -1; see GetDir
+intptr_t FileFindFirst(const char *pattern, FileInfo *out);
+int FileFindNext(intptr_t search, FileInfo *out);
+int FileFindEnd(intptr_t search);
 
 // A source over an open file handle or over a memory stream.
 inline StreamSource FileSource(uint32_t handle) {
