@@ -354,6 +354,22 @@ int DrawFormattedString(int x, int y, uint32_t color, const char *format, ...)
 
 /* ---- Sound ---------------------------------------------------------------------------------- */
 
+/* Play types of StartSound. Any other value plays once and returns at once. */
+#define PLAY_WAIT       0                        /* play once, return when it has finished */
+#define PLAY_BACKGROUND 1                        /* play once, return at once */
+#define PLAY_LOOP       3                        /* play looping, return at once */
+
+/* Sounds are WAV (PCM, IMA/MS ADPCM, mu-law, A-law), Ogg Vorbis or MP3 files, decoded whole at load.
+ * bufferCount copies of a sound may play over each other (at most 10); streamArgument is -1. */
+int LoadSoundFile(const char *path, int bufferCount, int streamArgument);   /* handle or -1 */
+int CreateSoundFromMemory(const void *image, int size, int bufferCount, int streamArgument);
+int StartSound(int handle, int playType, int top); /* top 1: from the start */
+int IsSoundPlaying(int handle);                  /* 1 playing, 0 not, -1 invalid handle */
+int StopSound(int handle);
+int SetSoundVolume(int volume, int handle);      /* volume 0..255 */
+int DeleteSoundHandle(int handle);
+int DeleteAllSounds(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "platform/audio_mixer.h"
+
 namespace zq {
 
 // Host events that the message handling reacts to; everything else stays inside the host.
@@ -83,6 +85,12 @@ struct GlyphMetrics {
 // Number of key codes; key state bytes hold bit 7 while the key is down.
 constexpr int kKeyCodeCount = 256;
 
+// An audio output device as the sound start-up log names it.
+struct AudioDeviceInfo {
+    char module[64];        // the driver
+    char description[256];  // the device
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -147,6 +155,29 @@ public:
                             uint8_t *buffer, int bufferSize) = 0;
     virtual void ReleaseFontFace(int face) = 0;
     // ---- End of glyphs ----
+
+    // ---- Audio ----
+    // One output device, 16-bit stereo at kMixerRate, fed by a mixer of sound buffers (see
+    // audio_mixer.h for what a buffer is). Buffer ids are 1 and up; 0 means failure. Without an
+    // open device every buffer operation fails.
+    virtual bool OpenAudioDevice() = 0;
+    virtual void CloseAudioDevice() = 0;
+    // The output devices the platform knows of, index 0 upwards; false past the last one.
+    virtual bool AudioDeviceAt(int index, AudioDeviceInfo *out) = 0;
+    virtual int CreateSoundBuffer(const SoundBufferFormat &format, int bytes) = 0;
+    virtual int DuplicateSoundBuffer(int buffer) = 0;
+    virtual bool ReleaseSoundBuffer(int buffer) = 0;
+    virtual bool PlaySoundBuffer(int buffer, bool loop) = 0;
+    virtual bool StopSoundBuffer(int buffer) = 0;
+    virtual int SoundBufferStatus(int buffer) = 0;  // kBufferPlaying | kBufferLooping, -1 when unknown
+    virtual bool SetSoundBufferVolume(int buffer, int hundredthsOfDecibel) = 0;  // 0 .. -10000
+    virtual bool SetSoundBufferPan(int buffer, int pan) = 0;                     // -10000 .. 10000
+    virtual bool SetSoundBufferFrequency(int buffer, int hertz) = 0;             // 0: the data's rate
+    virtual bool GetSoundBufferPosition(int buffer, int *bytes) = 0;
+    virtual bool SetSoundBufferPosition(int buffer, int bytes) = 0;
+    virtual bool LockSoundBuffer(int buffer, int offset, int bytes, void **part1, int *size1, void **part2,
+                                 int *size2) = 0;
+    virtual bool UnlockSoundBuffer(int buffer) = 0;
 };
 
 // The host in use: the SDL host unless a test installed another one.

@@ -120,6 +120,7 @@ std::string InstanceLockPath(const char *name, const char *runtimeDir, const cha
 HostSdl::HostSdl() = default;
 
 HostSdl::~HostSdl() {
+    CloseAudioDevice();
     CloseWindow();
     StopVideo();
     ReleaseInstanceLock();

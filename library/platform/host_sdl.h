@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/host.h"
+#include "platform/mixing_host.h"
 #include "platform/vertical_blank.h"
 
 #include <cstdint>
@@ -33,7 +34,7 @@ int MouseBitsForSdlMask(uint32_t mask);
 // name are cut at a character boundary.
 std::string InstanceLockPath(const char *name, const char *runtimeDir, const char *tempDir);
 
-class HostSdl final : public Host {
+class HostSdl final : public MixingHost {
 public:
     HostSdl();
     ~HostSdl() override;
@@ -72,6 +73,12 @@ public:
                     int bufferSize) override;
     void ReleaseFontFace(int face) override;
 
+    // ---- Audio ----
+    bool OpenAudioDevice() override;
+    void CloseAudioDevice() override;
+    bool AudioDeviceAt(int index, AudioDeviceInfo *out) override;
+    // The sound-buffer operations come from MixingHost.
+
     // What the window shows now, as SDL reports it: caption (empty without a window) and client size.
     std::string WindowCaption() const;
     bool WindowClientSize(int *width, int *height) const;
@@ -99,6 +106,10 @@ private:
     int lockFd_ = -1;
     // Key codes pressed since the last ReadKeyboard, filled as SDL queues key events.
     uint8_t pressedSinceRead_[kKeyCodeCount] = {};
+
+    // ---- Audio (host_sdl_audio.cpp) ----
+    static void FillAudio(void *self, uint8_t *stream, int length);
+    uint32_t audioDevice_ = 0;  // SDL_AudioDeviceID; 0 while closed
 };
 
 }  // namespace zq

@@ -88,6 +88,7 @@ int64_t VirtualHost::Nanoseconds() {
 void VirtualHost::Sleep(int milliseconds) {
     ++sleepCount;
     now_ += static_cast<uint32_t>(milliseconds > 0 ? milliseconds : 0);
+    PlaySleptAudio(milliseconds);
 }
 
 bool VirtualHost::ReadDesktop(DesktopInfo *out) {

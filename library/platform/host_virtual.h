@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "platform/host.h"
+#include "platform/mixing_host.h"
 #include "platform/vertical_blank.h"
 
 #include <vector>
 
 namespace zq {
 
-class VirtualHost : public Host {
+class VirtualHost : public MixingHost {
 public:
     // Scripting.
     void SetNoDisplay(const char *reason);             // ReadDesktop and OpenWindow fail
@@ -85,6 +86,22 @@ public:
                     int bufferSize) override;
     void ReleaseFontFace(int face) override;
 
+    // ---- Audio ----
+    bool OpenAudioDevice() override;
+    void CloseAudioDevice() override;
+    bool AudioDeviceAt(int index, AudioDeviceInfo *out) override;
+    // The sound-buffer operations come from MixingHost.
+
+    // ---- Audio scripting ----
+    // OpenAudioDevice fails, as on a machine without sound output.
+    void SetNoAudioDevice(bool absent) { noAudioDevice_ = absent; }
+    bool AudioDeviceOpen() const { return mixer_.IsOpen(); }
+    // Mixes the next `frames` stereo frames of output, as the device would play them. Sleep also
+    // plays the slept time's frames, appending them to capturedAudio while captureAudio is set.
+    void MixAudio(int16_t *out, int frames);
+    bool captureAudio = false;
+    std::vector<int16_t> capturedAudio;
+
 private:
     static constexpr int kQueueSize = 256;
     struct Scheduled {
@@ -114,6 +131,12 @@ private:
     KeyChange keyChanges_[kKeyChangeLimit] = {};
     int keyChangeCount_ = 0;
     void ApplyDueKeyChanges();
+
+    // ---- Audio (host_virtual_audio.cpp) ----
+    void PlaySleptAudio(int milliseconds);
+    bool noAudioDevice_ = false;
+    uint64_t audioMilliseconds_ = 0;  // slept time since the device opened
+    uint64_t audioFrames_ = 0;        // frames mixed for it
 };
 
 // Builds an event for scripting.
