@@ -1,5 +1,6 @@
-// The decoder chain: caller-registered decoders first, then the built-in ones in a fixed order;
-// and the helpers every decoder shares.
+// The decoder chain (caller-registered decoders first, then the built-in ones in a fixed order),
+// loading from a file or a memory block with an optional companion alpha image, and the helpers
+// every decoder shares.
 #include "graphics/decode_image.h"
 
 #include <cstring>
@@ -26,6 +27,31 @@ bool TryDecoder(ImageDecoder decoder, StreamSource *source, StandardImage *image
     return decoder(source, image) == 0;
 }
 
+// The companion alpha file's name: "_a" before the extension's '.', or appended when the last
+// component has no '.' (a '.' in a directory name is not an extension). False when it is too long.
+bool MakeAlphaPath(const char *path, char (&out)[kFilePathSize]) {
+    if (path == nullptr) return false;
+    const size_t length = std::strlen(path);
+    if (length + 3 > sizeof out) return false;
+    // Forward over Shift-JIS: a double-byte character's second byte may be 0x5C, which is no
+    // separator.
+    size_t insertAt = length;
+    for (size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            insertAt = length;
+        } else if (c == '.') {
+            insertAt = i;
+        }
+    }
+    std::memcpy(out, path, insertAt);
+    std::memcpy(out + insertAt, "_a", 2);
+    std::memcpy(out + insertAt + 2, path + insertAt, length - insertAt + 1);
+    return true;
+}
+
 }  // namespace
 
 int RegisterImageDecoder(ImageDecoder decoder) {
@@ -46,6 +72,47 @@ int DecodeImage(StreamSource *source, StandardImage *image) {
     }
     std::memset(image, 0, sizeof *image);
     return -1;
+}
+
+int LoadImage(const char *path, const void *data, int size, int fromMemory, int mirror,
+              StandardImage *image) {
+    if (image == nullptr) return -1;
+    StreamSource source;
+    if (fromMemory) {
+        MemoryStream *stream = CreateMemoryStream(data, size);
+        if (stream == nullptr) return -1;
+        source = MemorySource(stream);
+    } else {
+        const uint32_t handle = path != nullptr ? FileOpen(path, 0, 1, 0) : 0;
+        if (handle == 0) return -1;
+        source = FileSource(handle);
+    }
+    const int result = DecodeImage(&source, image);
+    source.ops.Close(source.data);
+    if (result != 0) return -1;
+    // Mirroring every row in place gives the same pixels as a mirrored copy.
+    if (mirror && (DecompressImage(image) != 0 || MirrorImage(image) != 0)) {
+        ReleaseImage(image);
+        return -1;
+    }
+    return 0;
+}
+
+int LoadImageWithAlpha(const char *path, const void *data, int size, int fromMemory,
+                       const void *alphaData, int alphaSize, int alphaMode, StandardImage *image,
+                       StandardImage *alphaImage, int mirror) {
+    if (LoadImage(path, data, size, fromMemory, mirror, image) != 0) return -1;
+    if (alphaImage == nullptr) return 1;
+    std::memset(alphaImage, 0, sizeof *alphaImage);
+    if (alphaMode == 0) {
+        char alphaPath[kFilePathSize];
+        if (!MakeAlphaPath(path, alphaPath)) return 1;
+        return LoadImage(alphaPath, nullptr, 0, 0, mirror, alphaImage) == 0 ? 0 : 1;
+    }
+    if (alphaMode == 1 && alphaData != nullptr && alphaSize > 0) {
+        return LoadImage(nullptr, alphaData, alphaSize, 1, mirror, alphaImage) == 0 ? 0 : 1;
+    }
+    return 1;
 }
 
 namespace decode {

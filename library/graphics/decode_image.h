@@ -42,7 +42,8 @@ int LoadImage(const char *path, const void *data, int size, int fromMemory, int 
               StandardImage *image);
 // The main image as LoadImage, plus an alpha image: alpha mode 0 loads the file named like the
 // main one with "_a" before the extension, mode 1 decodes the alpha memory block, others load
-// none. -1 when the main image fails, 0 when both loaded, 1 when only the main one did.
+// none. -1 when the main image fails, 0 when both loaded, 1 when only the main one did (the
+// alpha record is then zeroed). Both images are mirrored when the mirror flag is set.
 int LoadImageWithAlpha(const char *path, const void *data, int size, int fromMemory,
                        const void *alphaData, int alphaSize, int alphaMode, StandardImage *image,
                        StandardImage *alphaImage, int mirror);

@@ -2,6 +2,8 @@
 // zeroed image, the built-in decoders each recognise their own files, and unknown data fails.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "decode_test_support.h"
@@ -90,6 +92,108 @@ TEST(DecodeImage, EachBuiltInFormatIsFoundByTheChain) {
         zqtest::ImageHolder h;
         ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeImage, c.file, &h.image), 0);
         EXPECT_EQ(h.image.width, c.width);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A 3 x 1 24-bit BMP whose pixels are (1,2,3) (4,5,6) (7,8,9), blue first.
+Bytes SmallBmp(uint8_t first = 1) {
+    Bytes b = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};
+    b.resize(54);
+    for (int i = 0; i < 9; ++i) b.push_back(static_cast<uint8_t>(first + i));
+    b.resize(66);
+    return b;
+}
+
+void WriteFile(const std::string &path, const Bytes &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(LoadImage, ReadsFilesAndMemoryBlocks) {
+    const Bytes bmp = SmallBmp();
+    WriteFile("small.bmp", bmp);
+    WriteFile("garbage.bmp", Bytes(100, 0x33));
+    zqtest::ImageHolder fromFile, fromMemory;
+    ASSERT_EQ(zq::LoadImage("small.bmp", nullptr, 0, 0, 0, &fromFile.image), 0);
+    ASSERT_EQ(zq::LoadImage(nullptr, bmp.data(), static_cast<int>(bmp.size()), 1, 0, &fromMemory.image), 0);
+    EXPECT_EQ(Bytes(fromFile.image.pixels, fromFile.image.pixels + 9), Bytes(bmp.begin() + 54, bmp.begin() + 63));
+    EXPECT_EQ(Bytes(fromMemory.image.pixels, fromMemory.image.pixels + 9), Bytes(bmp.begin() + 54, bmp.begin() + 63));
+
+    zq::StandardImage image{};
+    EXPECT_EQ(zq::LoadImage("missing.bmp", nullptr, 0, 0, 0, &image), -1);
+    EXPECT_EQ(zq::LoadImage("garbage.bmp", nullptr, 0, 0, 0, &image), -1);
+    EXPECT_EQ(zq::LoadImage(nullptr, bmp.data(), 20, 1, 0, &image), -1);
+    EXPECT_EQ(image.pixels, nullptr);
+}
+
+TEST(LoadImage, MirrorFlagReversesRowsAndDecompressesBlocks) {
+    const Bytes bmp = SmallBmp();
+    zqtest::ImageHolder h;
+    ASSERT_EQ(zq::LoadImage(nullptr, bmp.data(), static_cast<int>(bmp.size()), 1, 1, &h.image), 0);
+    EXPECT_EQ(Bytes(h.image.pixels, h.image.pixels + 9), (Bytes{7, 8, 9, 4, 5, 6, 1, 2, 3}));
+
+    // A 4 x 4 DXT1 block: color 0 white, color 1 black, the left column color 0, the rest color 1.
+    Bytes dds = {'D', 'D', 'S', ' '};
+    dds.resize(4 + 124);
+    dds[4 + 8] = 4, dds[4 + 12] = 4, dds[4 + 76] = 4;
+    std::memcpy(&dds[4 + 80], "DXT1", 4);
+    for (int v : {0xFF, 0xFF, 0x00, 0x00, 0x54, 0x54, 0x54, 0x54}) dds.push_back(static_cast<uint8_t>(v));
+    zqtest::ImageHolder d;
+    ASSERT_EQ(zq::LoadImage(nullptr, dds.data(), static_cast<int>(dds.size()), 1, 1, &d.image), 0);
+    EXPECT_EQ(d.image.format.compression, zq::kCompressionNone);
+    for (int y = 0; y < 4; ++y) {
+        EXPECT_EQ(zqtest::Rgb(d.image, 0, y), 0x000000u);
+        EXPECT_EQ(zqtest::Rgb(d.image, 3, y), 0xFFFFFFu);
+    }
+}
+
+TEST(LoadImageWithAlpha, CompanionFileAndMemoryBlock) {
+    const Bytes main = SmallBmp(1), alpha = SmallBmp(100);
+    WriteFile("pair.bmp", main);
+    WriteFile("pair_a.bmp", alpha);
+    WriteFile("lone.bmp", main);
+    WriteFile("badalpha.bmp", main);
+    WriteFile("badalpha_a.bmp", Bytes(80, 0x77));
+    std::filesystem::create_directories("dir.v2");
+    WriteFile("dir.v2/noext", main);
+    WriteFile("dir.v2/noext_a", alpha);
+    const std::string gazumo = zqtest::SourceDir() + "/assets/GAZUMO/gazumo.bmp";
+
+    struct Case {
+        const char *name;
+        const char *path;
+        int alphaMode;
+        const Bytes *alphaBlock;
+        int expected;
+    } cases[] = {
+        {"companion file", "pair.bmp", 0, nullptr, 0},
+        {"no companion file", "lone.bmp", 0, nullptr, 1},
+        {"game picture without companion", gazumo.c_str(), 0, nullptr, 1},
+        {"undecodable companion", "badalpha.bmp", 0, nullptr, 1},
+        {"dot only in the directory", "dir.v2/noext", 0, nullptr, 0},
+        {"memory block", "lone.bmp", 1, &alpha, 0},
+        {"no memory block", "lone.bmp", 1, nullptr, 1},
+        {"other mode", "pair.bmp", 2, nullptr, 1},
+        {"main image missing", "absent.bmp", 0, nullptr, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        zqtest::ImageHolder image, alphaImage;
+        alphaImage.image.width = 55;
+        const int result = zq::LoadImageWithAlpha(
+            c.path, nullptr, 0, 0, c.alphaBlock ? c.alphaBlock->data() : nullptr,
+            c.alphaBlock ? static_cast<int>(c.alphaBlock->size()) : 0, c.alphaMode, &image.image, &alphaImage.image, 0);
+        EXPECT_EQ(result, c.expected);
+        if (result == 0) {
+            EXPECT_EQ(alphaImage.image.pixels[0], 100);
+        } else if (result == 1) {
+            EXPECT_EQ(alphaImage.image.pixels, nullptr);
+            EXPECT_EQ(alphaImage.image.width, 0);
+        }
     }
 }
 
