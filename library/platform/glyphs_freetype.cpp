@@ -51,7 +51,9 @@ FreeTypeGlyphs &SharedGlyphService() {
 
 FreeTypeGlyphs::~FreeTypeGlyphs() {
     for (int i = 0; i < kFaceLimit; ++i) ReleaseFontFace(i);
-    if (library_ != nullptr) FT_Done_FreeType(static_cast<FT_Library>(library_));
+    if (library_ == nullptr) return;
+    FT_Done_FreeType(static_cast<FT_Library>(library_));
+    FcFini();  // fontconfig's configuration and caches, kept from the first match to the end
 }
 
 bool FreeTypeGlyphs::Start() {
