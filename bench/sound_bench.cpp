@@ -1,0 +1,83 @@
+// Sound: the mixer's throughput in voices mixed per second of output (how many voices one core
+// could keep up with in real time), and MP3 decoding speed as a multiple of real time.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/file_stream.h"
+#include "platform/audio_mixer.h"
+#include "sound/converter.h"
+#include "zqlib.h"
+
+namespace {
+
+constexpr int kPeriodFrames = 1024;  // one audio callback's worth
+
+// args: voice count, 1 when the voices are resampled (22050 Hz mono data) instead of plain.
+void BM_MixVoices(benchmark::State &state) {
+    const int voices = static_cast<int>(state.range(0));
+    const bool resampled = state.range(1) != 0;
+    zq::AudioMixer mixer;
+    mixer.Open();
+    const zq::SoundBufferFormat format = resampled ? zq::SoundBufferFormat{1, 22050, 16} : zq::SoundBufferFormat{2, 44100, 16};
+    const int bytes = 44100 * 2 * format.channels / (resampled ? 2 : 1);
+    for (int v = 0; v < voices; ++v) {
+        const int id = mixer.Create(format, bytes);
+        void *part1, *part2;
+        int size1, size2;
+        mixer.Lock(id, 0, bytes, &part1, &size1, &part2, &size2);
+        auto *samples = static_cast<int16_t *>(part1);
+        for (int i = 0; i < bytes / 2; ++i) samples[i] = static_cast<int16_t>(8000 * std::sin(i * 0.01 * (v + 1)));
+        mixer.SetVolume(id, -300);
+        mixer.SetPan(id, (v % 5 - 2) * 1000);
+        if (resampled) mixer.SetFrequency(id, 22050 + 300 * v);
+        mixer.Play(id, true);
+    }
+    std::vector<int16_t> out(2 * kPeriodFrames);
+    for (auto _ : state) {
+        mixer.Mix(out.data(), kPeriodFrames);
+        benchmark::DoNotOptimize(out.data());
+    }
+    const double seconds = static_cast<double>(state.iterations()) * kPeriodFrames / zq::kMixerRate;
+    state.counters["voice_seconds_per_s"] = benchmark::Counter(seconds * voices, benchmark::Counter::kIsRate);
+    mixer.Close();
+}
+BENCHMARK(BM_MixVoices)->Args({1, 0})->Args({16, 0})->Args({16, 1})->Args({64, 1});
+
+std::vector<uint8_t> GameMusic() {
+    const char *dir = std::getenv("ZQ_SOURCE_DIR");
+    std::ifstream in(std::string(dir ? dir : ".") + "/assets/GAZUMO/hushuu.mp3", std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The game's 38.4 s MP3 decoded whole; the counter is seconds of sound per second of decoding.
+void BM_DecodeMp3(benchmark::State &state) {
+    const std::vector<uint8_t> file = GameMusic();
+    if (file.empty()) {
+        state.SkipWithError("assets/GAZUMO/hushuu.mp3 not found (set ZQ_SOURCE_DIR)");
+        return;
+    }
+    double soundSeconds = 0;
+    for (auto _ : state) {
+        zq::MemoryStream *stream = zq::CreateMemoryStream(file.data(), static_cast<int32_t>(file.size()));
+        zq::SoundConverter converter;
+        zq::SetupSoundConverter(zq::MemorySource(stream), &converter);
+        zq::SoundFormat format;
+        void *pcm = nullptr;
+        int size = 0;
+        zq::ConvertWholeSound(&converter, &format, &pcm, &size);
+        soundSeconds += static_cast<double>(size) / format.averageBytesPerSecond;
+        TrackedFree(pcm);
+        zq::EndSoundConverter(&converter);
+        zq::GetMemoryStreamOps().Close(stream);
+    }
+    state.counters["x_realtime"] = benchmark::Counter(soundSeconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DecodeMp3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
