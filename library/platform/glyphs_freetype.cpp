@@ -65,6 +65,28 @@ bool FreeTypeGlyphs::Start() {
     return true;
 }
 
+bool FreeTypeGlyphs::FindFaceFile(const char *family, int weight, bool italic, const char **path, int *index) {
+    if (std::strlen(family) >= sizeof matches_[0].family) return false;
+    for (int i = 0; i < matchCount_; ++i) {
+        const Match &m = matches_[i];
+        if (m.weight == weight && m.italic == italic && std::strcmp(m.family, family) == 0) {
+            *path = m.path;
+            *index = m.index;
+            return true;
+        }
+    }
+    Match &m = matches_[nextMatch_];
+    if (!MatchFace(family, weight, italic, m.path, sizeof m.path, &m.index)) return false;
+    std::strcpy(m.family, family);
+    m.weight = weight;
+    m.italic = italic;
+    nextMatch_ = (nextMatch_ + 1) % kMatchMemory;
+    if (matchCount_ < kMatchMemory) ++matchCount_;
+    *path = m.path;
+    *index = m.index;
+    return true;
+}
+
 FreeTypeGlyphs::Face *FreeTypeGlyphs::FaceAt(int face) {
     if (face < 0 || face >= kFaceLimit || faces_[face].ftFace == nullptr) return nullptr;
     return &faces_[face];
@@ -76,10 +98,10 @@ int FreeTypeGlyphs::CreateFontFace(const char *name, int pixelHeight, int weight
     while (id < kFaceLimit && faces_[id].ftFace != nullptr) ++id;
     if (id == kFaceLimit) return -1;
 
-    char path[4096];
+    const char *path = nullptr;
     int index = 0;
     const char *family = (name == nullptr || name[0] == '\0') ? kDefaultFaceFamily : name;
-    if (!MatchFace(family, weight, italic, path, sizeof path, &index)) return -1;
+    if (!FindFaceFile(family, weight, italic, &path, &index)) return -1;
     FT_Face ftFace = nullptr;
     if (FT_New_Face(static_cast<FT_Library>(library_), path, index, &ftFace) != 0) return -1;
     // The cell height, ascent plus descent, is the size asked for.

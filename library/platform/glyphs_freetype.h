@@ -36,6 +36,22 @@ private:
     };
     Face *FaceAt(int face);
     bool Start();
+    // fontconfig's choice of file for a family, weight and slant, remembered: the default font is
+    // made again whenever its size changes, and matching costs more than opening the file.
+    bool FindFaceFile(const char *family, int weight, bool italic, const char **path, int *index);
+
+    static constexpr int kMatchMemory = 8;
+    static constexpr int kPathSize = 4096;
+    struct Match {
+        char family[256];
+        int weight;
+        bool italic;
+        char path[kPathSize];
+        int index;
+    };
+    Match matches_[kMatchMemory] = {};
+    int matchCount_ = 0;
+    int nextMatch_ = 0;
 
     void *library_ = nullptr;  // FT_Library
     Face faces_[kFaceLimit] = {};
