@@ -252,8 +252,13 @@ extern "C" int CreateSoundFromMemory(const void *image, int size, int bufferCoun
         DeleteSoundHandle(handle);
         return -1;
     }
-    // A sound without one whole frame has nothing to play, and no buffer can hold it.
-    if (pcmSize < format.blockAlign) {
+    // A sound without one whole frame has nothing to play, and a format no buffer takes (a rate
+    // outside the mixer's range) would end the program below: both count as failed conversions.
+    const bool playable = format.channels >= 1 && format.channels <= 2 &&
+                          (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
+                          format.sampleRate >= static_cast<uint32_t>(kMinBufferFrequency) &&
+                          format.sampleRate <= static_cast<uint32_t>(kMaxBufferFrequency);
+    if (!playable || pcmSize < format.blockAlign) {
         LogLine("音声ファイルのＰＣＭへの変換に失敗しました");
         TrackedFree(pcm);
         DeleteSoundHandle(handle);

@@ -113,6 +113,9 @@ TEST_F(SoundTest, LoadFailuresAreLoggedWithThePath) {
                              "右記の音声ファイルのロードに失敗しました_1：missing.wav\n"}) {
         EXPECT_NE(log.find(Sjis(line)), std::string::npos) << line;
     }
+    // Files a reader takes but no buffer can play fail the same way, and the program goes on.
+    const Bytes unplayable[] = {PcmWave(Sine(100, 1, 0.1, 1000), 1, 50), PcmWave({}, 2, 22050)};
+    for (const Bytes &file : unplayable) EXPECT_EQ(CreateSoundFromMemory(file.data(), static_cast<int>(file.size()), 1, -1), -1);
     EXPECT_EQ(zq::HandleCount(zq::HandleKind::Sound), 0);  // nothing left behind
     const uint8_t image[] = {1, 2, 3};
     EXPECT_EQ(CreateSoundFromMemory(image, 3, 11, -1), -1);  // more than 10 buffers
