@@ -36,7 +36,7 @@ struct ScreenState {
     Renderer renderer = Renderer::Software;
     int vsyncWait = 1;
     int emulate320x240 = 0;
-    int (*restoreHook)(void) = nullptr;
+    int (*restoreHook)(void) = ReloadAllGraphs;
     int softwareOnly = 0;
     MEMIMG screen = {};
     MEMIMG workPlain = {};

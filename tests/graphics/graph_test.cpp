@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/handles.h"
@@ -260,6 +261,109 @@ TEST_F(GraphTest, RestoreSourcesAreFullPathsSharedByCells) {
     ReleaseGraph(cell);
     ReleaseGraph(other);
     EXPECT_EQ(CheckAllocations(), 0);
+}
+
+
+// Graphs from the game's image files, copied into the test's scratch directory.
+class GraphFileTest : public GraphTest {
+protected:
+    void SetUp() override {
+        GraphTest::SetUp();
+        const char *source = std::getenv("ZQ_SOURCE_DIR");
+        ASSERT_NE(source, nullptr);
+        source_ = source;
+        std::filesystem::copy(source_ / "assets" / "GAZUMO", scratch_ / "GAZUMO");
+    }
+
+    void ExpectLogged(size_t mark, const std::string &line) {
+        EXPECT_NE(LogSince(mark).find(line), std::string::npos) << LogSince(mark);
+    }
+
+    std::filesystem::path source_;
+};
+
+// The game's sheet cut into three cells keyed with pure green: green pixels are left out by a draw
+// with transparency, the others drawn as they are; every cell remembers its file.
+TEST_F(GraphFileTest, GameSheetIsCutIntoThreeKeyedCells) {
+    SetTransparentColor(0, 255, 0);
+    int cells[3] = {-2, -2, -2};
+    ASSERT_EQ(LoadDividedGraphFile("GAZUMO\\gazumo.bmp", 3, 3, 1, 100, 133, cells, 0), 0);
+    for (int i = 0; i < 3; ++i) {
+        const GraphRecord &cell = *zq::GraphFromHandle(cells[i]);
+        EXPECT_EQ(cell.offsetX, 100 * i);
+        EXPECT_EQ(cell.width * 1000 + cell.height, 100133);
+        EXPECT_EQ(zq::GraphImage(cells[i])->base->transColor, 0x07E0u);
+        ASSERT_NE(cell.restoreSource, nullptr);
+        EXPECT_EQ(std::string(cell.restoreSource->path),
+                  std::filesystem::current_path().string() + "/GAZUMO\\gazumo.bmp");
+    }
+    SetDrawTarget(SCREEN_BACK);
+    SetBackgroundColor(0, 0, 255);
+    ClearDrawTarget();
+    ASSERT_EQ(DrawGraphAt(10, 20, cells[1], 1), 0);
+    const MEMIMG &screen = *zq::ScreenImage();
+    EXPECT_EQ(ReadPixel(screen, 10, 20), ScreenColor(0, 0, 255));              // green at the corner
+    EXPECT_EQ(ReadPixel(screen, 10 + 50, 20 + 66), ScreenColor(0xD0, 0xD4, 0xE4));  // the sheet's (150, 66)
+
+    // The same file again is a picture of its own.
+    const int again = LoadGraphFile("GAZUMO\\gazumo.bmp", 0);
+    ASSERT_NE(again, -1);
+    EXPECT_NE(zq::GraphFromHandle(again)->picture, zq::GraphFromHandle(cells[0])->picture);
+}
+
+// A file beside the picture named with "_a" gives its alpha; a PNG with an alpha channel makes an
+// alpha graph by itself.
+TEST_F(GraphFileTest, AlphaFromTheFileBesideOrTheChannel) {
+    std::filesystem::copy_file(scratch_ / "GAZUMO" / "he.bmp", scratch_ / "GAZUMO" / "pic.bmp");
+    std::filesystem::copy_file(scratch_ / "GAZUMO" / "he.bmp", scratch_ / "GAZUMO" / "pic_a.bmp");
+    const int keyed = LoadGraphFile("GAZUMO/he.bmp", 0);
+    const int withAlpha = LoadGraphFile("GAZUMO/pic.bmp", 0);
+    std::filesystem::copy_file(source_ / "tests" / "graphics" / "data" / "rgba.png", scratch_ / "rgba.png");
+    const int png = LoadGraphFile("rgba.png", 0);
+    ASSERT_NE(keyed, -1);
+    ASSERT_NE(withAlpha, -1);
+    ASSERT_NE(png, -1);
+    EXPECT_EQ(zq::GraphImage(keyed)->base->hasAlpha, 0);
+    EXPECT_EQ(zq::GraphImage(withAlpha)->base->hasAlpha, 1);
+    EXPECT_EQ(zq::GraphImage(png)->base->hasAlpha, 1);
+}
+
+// A missing file, a file that is no image, and a missing sheet each fail with their log lines.
+TEST_F(GraphFileTest, FailuresAreLogged) {
+    { std::ofstream("GAZUMO/notes.txt") << "not a picture"; }
+    size_t mark = ReadLog().size();
+    EXPECT_EQ(LoadGraphFile("GAZUMO\\nothing.bmp", 0), -1);
+    ExpectLogged(mark, ShiftJis("グラフィックファイル GAZUMO\\nothing.bmp がありません"));
+    mark = ReadLog().size();
+    EXPECT_EQ(LoadGraphFile("GAZUMO\\notes.txt", 0), -1);
+    ExpectLogged(mark, ShiftJis("右記のグラフィックファイルのロードに失敗しました：GAZUMO\\notes.txt \r\n"));
+    mark = ReadLog().size();
+    int cells[3];
+    EXPECT_EQ(LoadDividedGraphFile("GAZUMO\\nothing.bmp", 3, 3, 1, 100, 133, cells, 0), -1);
+    ExpectLogged(mark, ShiftJis("右記のグラフィックファイルのロードに失敗しました：GAZUMO\\nothing.bmp"));
+    EXPECT_EQ(GraphCount(), 0);
+}
+
+// After the device was restored, graphs with a file get their pixels back from it, cells from their
+// rectangle of the sheet; a graph whose file is gone keeps what it has.
+TEST_F(GraphFileTest, RestoreReloadsGraphsFromTheirFiles) {
+    int cells[3];
+    ASSERT_EQ(LoadDividedGraphFile("GAZUMO\\gazumo.bmp", 3, 3, 1, 100, 133, cells, 0), 0);
+    std::filesystem::copy_file(scratch_ / "GAZUMO" / "he.bmp", scratch_ / "GAZUMO" / "gone.bmp");
+    const int gone = LoadGraphFile("GAZUMO\\gone.bmp", 0);
+    const int single = LoadGraphFile("GAZUMO\\quluma.bmp", 0);
+    ASSERT_NE(gone, -1);
+    const uint32_t cellPixel = ReadPixel(*zq::GraphImage(cells[1]), 50, 66);
+    const uint32_t singlePixel = ReadPixel(*zq::GraphImage(single), 37, 14);
+    for (int graph : {cells[0], cells[1], cells[2], gone, single}) FillGraphColor(graph, 255, 0, 255, 0);
+    std::filesystem::remove(scratch_ / "GAZUMO" / "gone.bmp");
+    const size_t mark = ReadLog().size();
+    ASSERT_EQ(RestoreGraphicsDevice(), 0);
+    ExpectLogged(mark, ShiftJis("グラフィックを復帰します"));
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[1]), 50, 66), cellPixel);
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[0]), 0, 0), ScreenColor(0, 255, 0));
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(single), 37, 14), singlePixel);
+    EXPECT_EQ(ReadPixel(*zq::GraphImage(gone), 0, 0), ScreenColor(255, 0, 255));
 }
 
 }  // namespace
