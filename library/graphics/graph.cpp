@@ -267,7 +267,12 @@ int UploadImageToGraph(int handle, StandardImage *image, StandardImage *alphaIma
     MEMIMG *target = wholePicture ? &picture.image : &graph->view;
     if (LoadImageIntoMemImg(image, alphaImage, target, srcX, srcY, width, height, destX, destY, 0) != 0) return -1;
     if (!wholePicture) MarkGraphPixelsChanged(*graph);
-    if (picture.image.base->usePalette) picture.image.base->transColor = IndexOfKey(picture);
+    if (picture.image.base->usePalette) {
+        // The key's palette index is known only once the palette is loaded; the skip table built
+        // by the load must then be built again against it.
+        picture.image.base->transColor = IndexOfKey(picture);
+        if (picture.image.base->skipValid) BuildSkipTable(picture.image.base);
+    }
     graph->sourceX = srcX;
     graph->sourceY = srcY;
     return 0;
