@@ -208,6 +208,9 @@ bool HostSdl::OpenWindow(const WindowRequest &request) {
         if (startedHere) StopVideo();
         return false;
     }
+    // A renderer may have to make the window anew (for another visual), which changes its
+    // identity on the desktop: make it now, before anyone outside can have seen the window.
+    PrepareRenderer();
     DetectLayout();
     SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
     SDL_DisplayMode mode;
@@ -337,15 +340,16 @@ void HostSdl::WaitVerticalBlank() {
 
 // The renderer and a streaming texture in the screen's own layout, made when first needed and
 // again when the picture's size or depth changes.
+bool HostSdl::PrepareRenderer() {
+    if (renderer_) return true;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) Fail("cannot make a renderer for the window", true);
+    return renderer_ != nullptr;
+}
+
 bool HostSdl::PrepareTexture(int width, int height, int bitsPerPixel) {
-    if (!renderer_) {
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
-        if (!renderer_) {
-            Fail("cannot make a renderer for the window", true);
-            return false;
-        }
-    }
+    if (!PrepareRenderer()) return false;
     if (texture_ && textureWidth_ == width && textureHeight_ == height && textureBits_ == bitsPerPixel) return true;
     if (texture_) SDL_DestroyTexture(texture_);
     const Uint32 format = bitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;

@@ -89,6 +89,7 @@ private:
     void Fail(const char *what, bool withSdlError);
     void DetectLayout();
     bool TranslateEvent(const SDL_Event &event, HostEvent *out);
+    bool PrepareRenderer();
     bool PrepareTexture(int width, int height, int bitsPerPixel);
     void ReleasePresentation();
     static int WatchKeys(void *self, SDL_Event *event);
