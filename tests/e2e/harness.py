@@ -255,7 +255,7 @@ class Session:
         Without a window manager Xvfb's focus follows the pointer (PointerRoot), and SDL ignores
         such pointer focus; an explicit focus makes SDL see the window as focused in both cases.
         """
-        self.xdotool("mousemove", "--sync", "--window", str(window_id), "10", "10")
+        self.xdotool("mousemove", "--window", str(window_id), "10", "10")
         self.xdotool("windowfocus", "--sync", str(window_id))
 
     def press_key(self, window_id, key, hold=0.05):
