@@ -1,10 +1,12 @@
-// The game driver: configures the library, starts it and runs the frame loop until
-// the player presses Escape or closes the window.
+// The game driver: the library's settings, its start, the assets, and the frame loop (clear, scene
+// work, flip, messages, Escape, and a busy wait to 17 ms per frame).
+#include "game.h"
+
 #include <cstdio>
 
-#include "game.h"
 #include "zqlib.h"
 
+namespace gazumo {
 namespace {
 
 constexpr int kFrameMilliseconds = 17;
@@ -18,7 +20,16 @@ void WaitForFrameEnd(int frameStart) {
     }
 }
 
+// The game state lives for the whole run; it is too big for the stack.
+GameState gameState;
+
 }  // namespace
+
+void RunScenes(GameState &state) {
+    if (state.scene == SCENE_TITLE) TitleWork(state);
+    if (state.scene == SCENE_PLAY) PlayWork(state);
+    if (state.scene == SCENE_RESULT) ResultWork(state);
+}
 
 int RunGame() {
     char title[64];
@@ -32,17 +43,21 @@ int RunGame() {
         std::fprintf(stderr, "gazumo: %s\n", GetStartupError());
         return -1;
     }
-    SetDrawTarget(SCREEN_BACK);
-    SetMouseCursorVisible(0);
+    GameState &state = gameState;
+    StartGame(state);
 
     for (;;) {
-        const int frameStart = GetMillisecondCount();
+        state.frameStart = GetMillisecondCount();
         ClearDrawTarget();
+        GetMousePosition(&state.mouseX, &state.mouseY);
+        RunScenes(state);
         FlipScreen();
         if (ProcessMessages() < 0 || IsKeyDown(KEY_ESCAPE)) {
             EndLibrary();
             return 0;
         }
-        WaitForFrameEnd(frameStart);
+        WaitForFrameEnd(state.frameStart);
     }
 }
+
+}  // namespace gazumo

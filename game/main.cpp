@@ -1,4 +1,4 @@
 // gazumo: the program's entry point. It takes no arguments and reads no configuration.
 #include "game.h"
 
-int main() { return RunGame(); }
+int main() { return gazumo::RunGame(); }

@@ -253,6 +253,14 @@ extern "C" int CheckAllocations(void) {
     return 0;
 }
 
+extern "C" int GetAllocationTotals(int *totalSize, int *blockCount) {
+    Tracker &t = State();
+    std::lock_guard<std::recursive_mutex> guard(t.lock);
+    if (totalSize != nullptr) *totalSize = t.totalSize;
+    if (blockCount != nullptr) *blockCount = t.blockCount;
+    return 0;
+}
+
 extern "C" int SetAllocationTracking(int watchSize, int logAll, int logTotals, int checkAlways) {
     Tracker &t = State();
     std::lock_guard<std::recursive_mutex> guard(t.lock);

@@ -58,6 +58,8 @@ void TrackedFree(void *memory);
 void *TrackedRealloc(void *memory, int size, const char *tag, int line);
 void DumpAllocations(void);
 int CheckAllocations(void);                      /* 0, or -1 when a damaged header was found */
+/* The bytes and the number of blocks held now; either pointer may be NULL. */
+int GetAllocationTotals(int *totalSize, int *blockCount);
 /* watchSize: log operations on blocks of this size (negative: all); logAll: log every operation;
  * logTotals: log the totals after each operation; checkAlways: check headers on every operation. */
 int SetAllocationTracking(int watchSize, int logAll, int logTotals, int checkAlways);
