@@ -330,7 +330,7 @@ extern "C" int SetEmulate320x240(int flag) {
 }
 
 extern "C" int SetGraphicsRestoreHook(int (*hook)(void)) {
-    State().restoreHook = hook;
+    State().restoreHook = hook != nullptr ? hook : ReloadAllGraphs;
     return 0;
 }
 
