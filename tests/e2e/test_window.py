@@ -20,8 +20,25 @@ END_LIMIT = 2.0
 NO_DISPLAY_LIMIT = 10.0
 
 
+_workdir = None
+
+
+def workdir(args):
+    """A working directory with the game's pictures and sounds and both score files, so that the
+    game goes straight to its title instead of waiting for a key on the no-save-data message."""
+    global _workdir
+    if _workdir is None:
+        _workdir = tempfile.mkdtemp(prefix="zq-window-")
+        os.symlink(os.path.join(args.assets, "GAZUMO"), os.path.join(_workdir, "GAZUMO"))
+        os.mkdir(os.path.join(_workdir, "save"))
+        for name in ("s.dat", "s2.dat"):
+            with open(os.path.join(_workdir, "save", name), "wb") as f:
+                f.write(b"\0\0\0\0")
+    return _workdir
+
+
 def start(session, args):
-    program = session.run([args.binary], cwd=args.assets)
+    program = session.run([args.binary], cwd=workdir(args))
     return program, program.find_window(os.path.basename(args.binary))
 
 
@@ -88,7 +105,7 @@ def test_close_request_ends_program_under_window_manager(args):
 def test_second_copy_refused(args):
     with Session() as session:
         first, _ = start(session, args)
-        second = session.run([args.binary], cwd=args.assets)
+        second = session.run([args.binary], cwd=workdir(args))
         code = second.wait(NO_DISPLAY_LIMIT)
         assert code is not None, "second copy still running"
         assert code == 255, (code, second.stderr())
@@ -108,6 +125,9 @@ def test_no_display_fails_cleanly(args):
 
 
 if __name__ == "__main__":
+    import atexit
+    import shutil
+    atexit.register(lambda: _workdir and shutil.rmtree(_workdir, ignore_errors=True))
     main([test_window_caption_and_client_area, test_escape_ends_program,
           test_escape_ends_program_under_window_manager, test_close_request_ends_program,
           test_close_request_ends_program_under_window_manager, test_second_copy_refused,
