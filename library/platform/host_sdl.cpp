@@ -343,7 +343,9 @@ void HostSdl::WaitVerticalBlank() {
 bool HostSdl::PrepareRenderer() {
     if (renderer_) return true;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    // The picture is drawn in software already: a software renderer only copies it into the
+    // window, without loading a 3D driver for that.
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) Fail("cannot make a renderer for the window", true);
     return renderer_ != nullptr;
 }

@@ -9,7 +9,7 @@ namespace {
 using zqtest::Bytes;
 using zqtest::Put32;
 
-struct DdsSpec {
+struct DdsHeaderFields {
     uint32_t width, height;
     uint32_t pixelFlags;
     uint32_t fourCc;
@@ -25,7 +25,7 @@ struct DdsSpec {
 uint32_t Code(const char *c) { return zq::decode::Le32(reinterpret_cast<const uint8_t *>(c)); }
 
 // The header followed by dataSize bytes counting up from 0.
-Bytes MakeDds(const DdsSpec &s) {
+Bytes MakeDds(const DdsHeaderFields &s) {
     Bytes b = {'D', 'D', 'S', ' '};
     Put32(b, 124);
     Put32(b, s.flags);
@@ -63,11 +63,11 @@ TEST(DecodeDds, BlockCompressedDataIsKeptWithItsMipChain) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.code + std::to_string(c.mips));
-        DdsSpec spec{c.width, c.height, kFourCc, Code(c.code)};
-        if (c.mips) spec.flags = kMipFlags, spec.mipCount = c.mips, spec.caps = kMipCaps;
-        spec.dataSize = c.size;
+        DdsHeaderFields header{c.width, c.height, kFourCc, Code(c.code)};
+        if (c.mips) header.flags = kMipFlags, header.mipCount = c.mips, header.caps = kMipCaps;
+        header.dataSize = c.size;
         zqtest::ImageHolder h;
-        ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(spec), &h.image), 0);
+        ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(header), &h.image), 0);
         EXPECT_EQ(h.image.format.compression, c.kind);
         EXPECT_EQ(h.image.format.colorBitDepth, c.depth);
         EXPECT_EQ(h.image.format.alphaMask, 0xFF000000u);
@@ -75,22 +75,22 @@ TEST(DecodeDds, BlockCompressedDataIsKeptWithItsMipChain) {
         EXPECT_EQ(h.image.mipLevels, static_cast<int>(c.mips));
         EXPECT_EQ(h.image.pixels[c.size - 1], static_cast<uint8_t>(c.size - 1));
         // One byte fewer than the chain needs is refused.
-        spec.dataSize = c.size - 1;
+        header.dataSize = c.size - 1;
         zq::StandardImage shortImage{};
-        EXPECT_NE(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(spec), &shortImage), 0);
+        EXPECT_NE(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(header), &shortImage), 0);
     }
 }
 
 TEST(DecodeDds, MipCountNeedsBothItsFlagAndTheCaps) {
-    DdsSpec spec{8, 8, kFourCc, Code("DXT1")};
-    spec.flags = kMipFlags, spec.mipCount = 4, spec.caps = 0x400000, spec.dataSize = 32;
+    DdsHeaderFields header{8, 8, kFourCc, Code("DXT1")};
+    header.flags = kMipFlags, header.mipCount = 4, header.caps = 0x400000, header.dataSize = 32;
     zqtest::ImageHolder h;
-    ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(spec), &h.image), 0);
+    ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(header), &h.image), 0);
     EXPECT_EQ(h.image.mipLevels, 0);
 }
 
 TEST(DecodeDds, UncompressedFormatsFromNumbersOrMasks) {
-    DdsSpec numbered{3, 2, kFourCc, 23};   // R5G6B5
+    DdsHeaderFields numbered{3, 2, kFourCc, 23};   // R5G6B5
     numbered.dataSize = 12;
     zqtest::ImageHolder a;
     ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeDds, MakeDds(numbered), &a.image), 0);
@@ -100,7 +100,7 @@ TEST(DecodeDds, UncompressedFormatsFromNumbersOrMasks) {
     EXPECT_EQ(a.image.mipLevels, 0);
 
     // RGB with alpha pixels, a header pitch wider than the rows, and a mip chain of 2.
-    DdsSpec masked{2, 2, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
+    DdsHeaderFields masked{2, 2, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
     masked.flags = 0x8 | kMipFlags, masked.pitch = 12, masked.mipCount = 2, masked.caps = kMipCaps;
     masked.dataSize = 12 * 2 + 4;
     zqtest::ImageHolder b;
@@ -112,21 +112,21 @@ TEST(DecodeDds, UncompressedFormatsFromNumbersOrMasks) {
 }
 
 TEST(DecodeDds, UnsupportedOrShortFilesAreRefused) {
-    DdsSpec rgbOnly{2, 2, 0x40, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0}};
+    DdsHeaderFields rgbOnly{2, 2, 0x40, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0}};
     rgbOnly.dataSize = 16;
-    DdsSpec unknownCode{4, 4, kFourCc, Code("ATI2")};
+    DdsHeaderFields unknownCode{4, 4, kFourCc, Code("ATI2")};
     unknownCode.dataSize = 16;
-    DdsSpec numberedWithRgbFlag{2, 2, kFourCc | 0x40, 21};
+    DdsHeaderFields numberedWithRgbFlag{2, 2, kFourCc | 0x40, 21};
     numberedWithRgbFlag.dataSize = 16;
-    DdsSpec excludedNumber{2, 2, kFourCc, 28};   // an 8-bit alpha-only format
+    DdsHeaderFields excludedNumber{2, 2, kFourCc, 28};   // an 8-bit alpha-only format
     excludedNumber.dataSize = 4;
-    DdsSpec tinyBlocks{2, 2, kFourCc, Code("DXT1")};
+    DdsHeaderFields tinyBlocks{2, 2, kFourCc, Code("DXT1")};
     tinyBlocks.dataSize = 8;
-    DdsSpec oddBits{2, 2, 0x41, 0, 12, {0xF00, 0xF0, 0xF, 0}};
+    DdsHeaderFields oddBits{2, 2, 0x41, 0, 12, {0xF00, 0xF0, 0xF, 0}};
     oddBits.dataSize = 8;
-    DdsSpec narrowPitch{4, 2, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
+    DdsHeaderFields narrowPitch{4, 2, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
     narrowPitch.flags = 0x8, narrowPitch.pitch = 8, narrowPitch.dataSize = 32;
-    DdsSpec huge{0x7FFFFFFF, 0x7FFFFFFF, kFourCc, Code("DXT5")};
+    DdsHeaderFields huge{0x7FFFFFFF, 0x7FFFFFFF, kFourCc, Code("DXT5")};
     huge.dataSize = 64;
     Bytes notDds = MakeDds(unknownCode);
     notDds[2] = 'X';
