@@ -53,7 +53,7 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
-	@if [ -x $(BUILD)/bench/zq_bench ]; then $(BUILD)/bench/zq_bench; else echo "no benchmarks built"; fi
+	@if [ -x $(BUILD)/bench/zq_bench ]; then ZQ_SOURCE_DIR=$(CURDIR) $(BUILD)/bench/zq_bench; else echo "no benchmarks built"; fi
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
