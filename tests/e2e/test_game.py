@@ -95,7 +95,10 @@ def test_a_whole_game(args):
 
             for _ in range(6):
                 sweep()
-            shoot(session, window, folder, "play.png")
+            play = shoot(session, window, folder, "play.png")
+            # Keyed sprites over the backdrop: their pure green never reaches the window.
+            green = sum(1 for r, g, b in Image.open(play).convert("RGB").getdata() if g > 200 and r < 60 and b < 60)
+            assert green == 0, f"{green} key-green pixels in the play screen"
             result_box = (100, 140, 560, 210)
             result = wait_for_red(session, window, folder, "result.png", result_box, 300, PLAY_LIMIT, sweep)
             assert red_pixels(result, result_box) >= 300, "no result text"
