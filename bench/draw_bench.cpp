@@ -10,6 +10,7 @@
 
 #include "graphics/graph.h"
 #include "graphics/standard_image.h"
+#include "offscreen_library.h"
 #include "zqlib.h"
 
 namespace {
@@ -62,17 +63,7 @@ bool LoadFramePictures(FramePictures *p) {
 // range(0): screen depth; range(1): 1 presents each frame; range(2): 1 draws the game's files.
 void BM_GameFrame(benchmark::State &state) {
     const bool flip = state.range(1) != 0;
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ChangeWindowMode(1);
-    SetScreenMode(640, 480, static_cast<int>(state.range(0)), 60);
-    SetLogOutputEnabled(0);
-    if (InitLibrary() != 0) {
-        state.SkipWithError(GetStartupError());
-        return;
-    }
-    SetDrawTarget(SCREEN_BACK);
-    SetVSyncWait(0);
+    if (!StartOffscreenLibrary(state, static_cast<int>(state.range(0)))) return;
     SetTransparentColor(0, 255, 0);
     FramePictures p;
     if (!(state.range(2) ? LoadFramePictures(&p) : MakeFramePictures(&p))) {
