@@ -7,12 +7,14 @@ GENERATOR   := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "U
 JOBS        ?= $(shell nproc)
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-# Build and run time: the library's dependencies, the font, the test and screenshot tools.
+# Build and run time: the library's dependencies, the font, the test and screenshot tools, and
+# the SDL2 add-on libraries the benchmarks compare against.
 DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
   libsdl2-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev libogg-dev libvorbis-dev libmpg123-dev \
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic \
   libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils imagemagick openbox \
-  python3 python3-xlib python3-pil python3-numpy
+  python3 python3-xlib python3-pil python3-numpy lame \
+  libsdl2-image-dev libsdl2-ttf-dev libsdl2-mixer-dev
 
 .PHONY: all deps build run test test-plain test-asan install bench clean
 
