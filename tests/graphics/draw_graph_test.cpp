@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <optional>
 #include <random>
@@ -140,14 +142,22 @@ protected:
                 uint32_t expected = d;
                 const auto p = mapping(x, y);
                 if (p && graph && x >= area.left && x < area.right && y >= area.top && y < area.bottom) {
-                    const uint32_t raw = ReadPixel(*graph, p->x, p->y);
+                    uint32_t raw = ReadPixel(*graph, p->x, p->y);
                     if (blend) pc.weight = zq::BlendImageRamp()[ReadPixel(*blend, p->x, p->y)];
                     const int alpha = !hasAlpha ? -1 : (Is32() ? int(raw >> 24) : int((raw >> 16) & 0xFF));
-                    const uint32_t color = hasAlpha && !Is32() ? raw & 0xFFFF : raw;
+                    uint32_t color = hasAlpha && !Is32() ? raw & 0xFFFF : raw;
+                    if (graph->base->usePalette) {
+                        // Indexed pictures key on the index and draw their palette entry's color.
+                        const int entry = Is32() ? 4 : 2;
+                        raw = graph->pixels[p->y * graph->base->pitch + p->x];
+                        color = 0;
+                        std::memcpy(&color, graph->base->palette + raw * entry, entry);
+                    }
                     expected = zq::reference::Pixel(pc, d, raw, color, alpha);
                     if (!Is32()) expected &= 0xFFFF;
                 }
-                const uint32_t got = ReadPixel(Screen(), x, y);
+                const uint32_t got =
+                    observed_.empty() ? ReadPixel(Screen(), x, y) : observed_[size_t(y) * Screen().width + x];
                 if (got != expected) {
                     ++mismatches;
                     ADD_FAILURE() << "pixel " << x << "," << y << " before " << std::hex << d << " got " << got
@@ -161,7 +171,29 @@ protected:
         ExpectScreen(-1, 0, [](int, int) { return std::nullopt; }, {0, 0, 0, 0}, what);
     }
 
+    // Writes the screen with WriteDrawTargetToFile and reads the file's pixels back, so that the
+    // next ExpectScreen checks what the file holds (rows are stored bottom-up).
+    void CheckTheWrittenFileNext() {
+        observed_.clear();
+        ASSERT_EQ(WriteDrawTargetToFile("target.bmp"), 0);
+        std::ifstream file("target.bmp", std::ios::binary);
+        const std::vector<uint8_t> bmp((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const int bytes = Is32() ? 4 : 2;
+        const size_t dataOffset = Is32() ? 54 : 66;
+        const int width = Screen().width, height = Screen().height;
+        ASSERT_EQ(bmp.size(), dataOffset + size_t(width) * height * bytes);
+        observed_.resize(size_t(width) * height);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint32_t v = 0;
+                std::memcpy(&v, &bmp[dataOffset + (size_t(height - 1 - y) * width + x) * bytes], bytes);
+                observed_[size_t(y) * width + x] = v;
+            }
+        }
+    }
+
     static constexpr zq::MemImgRect kWholeScreen = {0, 0, 640, 480};
+    std::vector<uint32_t> observed_;  // pixels read back from a written file; empty: the screen's
     int bits_ = 16;
     std::mt19937 rng_{2024};
     std::vector<uint32_t> before_;
@@ -469,6 +501,70 @@ TEST_F(DrawGraphTest, DrawableGraphAsDrawTarget) {
         EXPECT_EQ(zq::DrawTargetImage(), zq::ScreenImage());
         EXPECT_EQ(zq::CurrentDrawArea().right, 640);
         EXPECT_EQ(DrawGraphAt(0, 0, sprite, 1), 0);
+    });
+}
+
+// The game's keyed 8-bit and 24-bit pictures and an alpha PNG, loaded from their files, drawn
+// with each operation under a few settings and checked in the file WriteDrawTargetToFile writes.
+TEST_F(DrawGraphTest, PicturesFromFilesMatchTheReferenceInTheWrittenTarget) {
+    const std::string source = std::getenv("ZQ_SOURCE_DIR");
+    const std::string assets = source + "/assets/GAZUMO/", data = source + "/tests/graphics/data/";
+    ForBothDepths([&] {
+        const int person = LoadGraphFile((assets + "hito.bmp").c_str(), 0);    // 32 x 41, 8-bit, green key
+        const int sheet = LoadGraphFile((assets + "gazumo.bmp").c_str(), 0);   // 300 x 133, 24-bit
+        const int alpha = LoadGraphFile((data + "rgba.png").c_str(), 0);       // 4 x 3, alpha 0..220
+        ASSERT_NE(person, -1);
+        ASSERT_NE(sheet, -1);
+        ASSERT_NE(alpha, -1);
+        ASSERT_TRUE(zq::GraphImage(person)->base->usePalette);
+        struct Case {
+            const char *name;
+            int graph, trans, mode, param;
+            int bright[3];
+            std::function<int()> draw;
+            Mapping mapping;
+        };
+        const Case cases[] = {
+            {"keyed, clipped at the right and top", person, 1, BLEND_NONE, 0, {255, 255, 255},
+             [&] { return DrawGraphAt(620, -10, person, 1); }, At(620, -10, 32, 41)},
+            {"keyed, half blended, darkened", person, 1, BLEND_ALPHA, 128, {180, 255, 90},
+             [&] { return DrawGraphAt(200, 200, person, 1); }, At(200, 200, 32, 41)},
+            {"keyed, mirrored, added", person, 1, BLEND_ADD, 170, {255, 255, 255},
+             [&] { return DrawGraphMirrored(300, 100, person, 1); },
+             [](int x, int y) -> std::optional<SourcePoint> {
+                 if (x < 300 || y < 100 || x >= 332 || y >= 141) return std::nullopt;
+                 return SourcePoint{331 - x, y - 100};
+             }},
+            {"opaque sheet, clipped at the left and bottom", sheet, 0, BLEND_NONE, 0, {255, 255, 255},
+             [&] { return DrawGraphAt(-50, 400, sheet, 0); }, At(-50, 400, 300, 133)},
+            {"sheet keyed, subtracted", sheet, 1, BLEND_SUBTRACT, 120, {255, 255, 255},
+             [&] { return DrawGraphAt(100, 250, sheet, 1); }, At(100, 250, 300, 133)},
+            {"sheet part, keyed", sheet, 1, BLEND_NONE, 0, {255, 255, 255},
+             [&] { return DrawGraphPart(400, 20, 100, 0, 100, 133, sheet, 1, 0); },
+             [](int x, int y) -> std::optional<SourcePoint> {
+                 if (x < 400 || y < 20 || x >= 500 || y >= 153) return std::nullopt;
+                 return SourcePoint{x - 300, y - 20};
+             }},
+            {"sheet as a quad", sheet, 1, BLEND_MULTIPLY, 0, {255, 255, 255},
+             [&] { return DrawGraphQuad(10, 10, 310, 10, 310, 143, 10, 143, sheet, 1); }, At(10, 10, 300, 133)},
+            {"alpha stretched eight times", alpha, 1, BLEND_NONE, 0, {255, 255, 255},
+             [&] { return DrawGraphStretched(500, 300, 532, 324, alpha, 1); },
+             [](int x, int y) -> std::optional<SourcePoint> {
+                 if (x < 500 || y < 300 || x >= 532 || y >= 324) return std::nullopt;
+                 return SourcePoint{(x - 500) / 8, (y - 300) / 8};
+             }},
+            {"alpha blended", alpha, 1, BLEND_ALPHA, 200, {255, 255, 255},
+             [&] { return DrawGraphAt(636, 478, alpha, 1); }, At(636, 478, 4, 3)},
+        };
+        for (const Case &c : cases) {
+            SetBlendMode(c.mode, c.param);
+            SetDrawBrightness(c.bright[0], c.bright[1], c.bright[2]);
+            RandomizeScreen();
+            ASSERT_EQ(c.draw(), 0) << c.name;
+            CheckTheWrittenFileNext();
+            ExpectScreen(c.graph, c.trans, c.mapping, kWholeScreen, c.name);
+            observed_.clear();
+        }
     });
 }
 
