@@ -403,7 +403,10 @@ int SetupSoundConverter(const StreamSource &source, SoundConverter *converter) {
         ClearConverter(c);
         return -1;
     }
-    c->block = static_cast<uint8_t *>(TrackedAlloc(std::max(c->blockSize, 1), "", 0));
+    // A block never needs to hold more than the whole sound: the rate fields of a damaged header
+    // must not make it huge.
+    c->blockSize = std::max(std::min(c->blockSize, GetConvertedSize(c)), 1);
+    c->block = static_cast<uint8_t *>(TrackedAlloc(c->blockSize, "", 0));
     c->active = 1;
     if (c->block == nullptr) {
         EndSoundConverter(c);
