@@ -6,10 +6,12 @@
 // Not part of the default build. With clang and libFuzzer, from the repository root after a
 // plain build in build/ (the converter and the codecs are compiled again here, instrumented; the
 // archive supplies the rest):
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Ilibrary -Ilibrary/include \
-//     fuzz/sound_fuzz.cpp library/sound/converter.cpp library/platform/codec_*.cpp build/libzqlib.a \
-//     $(pkg-config --cflags --libs vorbisfile libmpg123 sdl2) -lpthread -o sound_fuzzer
+//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+//     -Ilibrary -Ilibrary/include fuzz/sound_fuzz.cpp library/sound/converter.cpp
+//     library/platform/codec_*.cpp build/libzqlib.a $(pkg-config --cflags --libs vorbisfile
+//     libmpg123 sdl2 freetype2 fontconfig libpng libjpeg) -lpthread -o sound_fuzzer
 //   ./sound_fuzzer -max_len=8192 -rss_limit_mb=1024 -malloc_limit_mb=64 fuzz/corpus/sound
+// (the first command is one line; -fno-sanitize-recover makes an undefined-behaviour report a crash that libFuzzer keeps.)
 // The seed corpus holds one small file of each kind the converter reads (PCM, ADPCM, G.711 WAV,
 // MPEG-1 and MPEG-2 Layer III with ID3 tags, Ogg Vorbis) and a few broken ones; the MP3 seeds
 // were made with lame at low bit rates.
