@@ -132,7 +132,9 @@ TEST_F(SoundTest, DamagedFilesFailWithTheLogLineOrPlayWhatIsValid) {
         {"broken_mp3_id3_size_lies.mp3", 0},    // the tag would cover the whole file
         {"broken_mp3_no_frame.mp3", 0},
         {"broken_mp3_truncated.mp3", -1},       // some frames
+        {"broken_mp3_corrupt_frames.mp3", -1},
         {"broken_ogg_truncated.ogg", 0},
+        {"broken_ogg_corrupt_page.ogg", 0},     // its one audio page is damaged
         {"broken_ogg_granule_large.ogg", -1},
     };
     for (const auto &[name, frames] : cases) {
