@@ -4,6 +4,7 @@
 #include "platform/codec_internal.h"
 
 #include <algorithm>
+#include <climits>
 #include <new>
 
 namespace zq {
@@ -28,6 +29,7 @@ constexpr int kImaStepTable[89] = {
 
 constexpr int kMsAdaptTable[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230};
 constexpr int kMaxMsCoefficients = 64;
+constexpr int kMaxMsDelta = INT_MAX / 768;  // the largest step the adaptation can still multiply
 
 // Shared block walking: whole blocks while they fit, else one partial final block.
 class BlockStream : public CodecStream {
@@ -53,9 +55,11 @@ public:
         }
         return true;
     }
+    // Whole blocks, and a shorter final one as far as it goes: exactly what Convert delivers.
     int64_t PcmSize(int64_t sourceBytes) const override {
-        const int64_t blocks = (sourceBytes + blockAlign_ - 1) / blockAlign_;
-        return blocks * FramesInBlock(blockAlign_) * 2 * channels_;
+        const int64_t frames = sourceBytes / blockAlign_ * FramesInBlock(blockAlign_) +
+                               std::max(FramesInBlock(static_cast<int>(sourceBytes % blockAlign_)), 0);
+        return frames * 2 * channels_;
     }
 
 protected:
@@ -134,10 +138,13 @@ protected:
             const int c = i % channels_;
             const int code = (i & 1) ? data[i / 2] & 0x0F : data[i / 2] >> 4;
             const int signedCode = code >= 8 ? code - 16 : code;
-            const int predicted = Clamp16(((sample1[c] * coef1[c] + sample2[c] * coef2[c]) >> 8) + signedCode * delta[c]);
+            // Damaged data can drive both terms past the int range: predict in 64 bits and keep
+            // the step size where the adaptation cannot overflow.
+            const int64_t prediction = (int64_t{sample1[c]} * coef1[c] + int64_t{sample2[c]} * coef2[c]) >> 8;
+            const int predicted = static_cast<int>(std::clamp<int64_t>(prediction + int64_t{signedCode} * delta[c], -32768, 32767));
             sample2[c] = sample1[c];
             sample1[c] = predicted;
-            delta[c] = std::max(16, (kMsAdaptTable[code] * delta[c]) >> 8);
+            delta[c] = std::clamp((kMsAdaptTable[code] * delta[c]) >> 8, 16, kMaxMsDelta);
             WriteInt16(out + 2 * (2 * channels_ + i), predicted);
         }
     }

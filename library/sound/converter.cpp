@@ -297,16 +297,14 @@ bool TryMp3(SoundConverter *c) {
     return true;
 }
 
-// Refills the output block; false when the source has no more data.
-bool RefillBlock(SoundConverter *c) {
-    c->blockRead = 0;
-    c->blockValid = 0;
+// Converts the next block of sound into `destination` (capacity: the block size); the bytes
+// produced, 0 when the source has no more data.
+int ConvertNextBlock(SoundConverter *c, uint8_t *destination) {
     switch (c->kind) {
     case kConverterPcm: {
         const int left = c->dataSize - c->outputPosition;
-        if (left <= 0) return false;
-        c->blockValid = SourceRead(c, c->block, std::min(c->blockSize, left));
-        return c->blockValid > 0;
+        if (left <= 0) return 0;
+        return std::max(SourceRead(c, destination, std::min(c->blockSize, left)), 0);
     }
     case kConverterCodec: {
         // A codec may take data without giving PCM yet (an MP3 frame not complete); feed on until it
@@ -315,30 +313,32 @@ bool RefillBlock(SoundConverter *c) {
         for (;;) {
             const int length = std::min(chunk, c->compressedSize - c->readOffset);
             int used = 0, produced = 0;
-            if (!CodecConvert(c->mainStream, c->compressed + c->readOffset, length, c->block, c->blockSize, &used, &produced)) {
-                return false;
+            if (!CodecConvert(c->mainStream, c->compressed + c->readOffset, length, destination, c->blockSize, &used, &produced)) {
+                return 0;
             }
             c->readOffset += used;
-            if (produced > 0) {
-                c->blockValid = produced;
-                return true;
-            }
-            if (used == 0) return false;
+            if (produced > 0) return produced;
+            if (used == 0) return 0;
         }
     }
     case kConverterOgg: {
         int bitstream = 0;
         long got;
         do {  // a hole in the data (lost pages) is skipped
-            got = ov_read(static_cast<OggVorbis_File *>(c->ogg), reinterpret_cast<char *>(c->block), kOggBlockSize, 0, 2, 1,
+            got = ov_read(static_cast<OggVorbis_File *>(c->ogg), reinterpret_cast<char *>(destination), c->blockSize, 0, 2, 1,
                           &bitstream);
         } while (got == OV_HOLE);
-        if (got <= 0) return false;
-        c->blockValid = static_cast<int>(got);
-        return true;
+        return got > 0 ? static_cast<int>(got) : 0;
     }
-    default: return false;
+    default: return 0;
     }
+}
+
+// Refills the output block; false when the source has no more data.
+bool RefillBlock(SoundConverter *c) {
+    c->blockRead = 0;
+    c->blockValid = ConvertNextBlock(c, c->block);
+    return c->blockValid > 0;
 }
 
 void ClearConverter(SoundConverter *c) { *c = SoundConverter{}; }
@@ -403,7 +403,10 @@ int SetupSoundConverter(const StreamSource &source, SoundConverter *converter) {
         ClearConverter(c);
         return -1;
     }
-    c->block = static_cast<uint8_t *>(TrackedAlloc(std::max(c->blockSize, 1), "", 0));
+    // A block never needs to hold more than the whole sound: the rate fields of a damaged header
+    // must not make it huge.
+    c->blockSize = std::max(std::min(c->blockSize, GetConvertedSize(c)), 1);
+    c->block = static_cast<uint8_t *>(TrackedAlloc(c->blockSize, "", 0));
     c->active = 1;
     if (c->block == nullptr) {
         EndSoundConverter(c);
@@ -459,6 +462,18 @@ int ReadConvertedSound(SoundConverter *c, void *destination, int bytes) {
     auto *out = static_cast<uint8_t *>(destination);
     int delivered = 0;
     while (delivered < bytes) {
+        if (c->blockRead >= c->blockValid && bytes - delivered >= c->blockSize) {
+            // A whole block wanted: convert it straight into the caller's buffer, one copy fewer.
+            c->blockRead = c->blockValid = 0;
+            const int produced = ConvertNextBlock(c, out + delivered);
+            if (produced == 0) {
+                c->ended = 1;
+                return delivered;
+            }
+            c->outputPosition += produced;
+            delivered += produced;
+            continue;
+        }
         if (c->blockRead >= c->blockValid && !RefillBlock(c)) {
             c->ended = 1;
             return delivered;

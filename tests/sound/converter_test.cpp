@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "sound_test_support.h"
 #include "zqlib.h"
@@ -23,16 +24,43 @@ int MaxDifference(const std::vector<int16_t> &a, const std::vector<int16_t> &b) 
     return worst;
 }
 
-// The reference decode of a game MP3 by the lame command, without its header (lame writes a
+std::string TempPath(const std::string &name) {
+    return std::filesystem::temp_directory_path() / ("zq_sound_" + std::to_string(getpid()) + "_" + name);
+}
+
+// The reference decode of an MP3 file by the lame command, without its header (lame writes a
 // plain 44-byte header); empty when lame is not installed.
-std::vector<int16_t> LameDecode(const char *asset) {
+std::vector<int16_t> LameDecodeFile(const std::string &mp3) {
     if (!std::filesystem::exists("/usr/bin/lame")) return {};
-    const std::string out = std::filesystem::temp_directory_path() / ("zq_sound_ref_" + std::to_string(getpid()) + ".wav");
-    const std::string command = "/usr/bin/lame --quiet --decode '" + SourceDir() + "/assets/GAZUMO/" + asset + "' '" + out + "'";
+    const std::string out = TempPath("ref.wav");
+    const std::string command = "/usr/bin/lame --quiet --decode '" + mp3 + "' '" + out + "'";
     if (std::system(command.c_str()) != 0) return {};
     const Bytes wav = ReadFile(out);
     std::filesystem::remove(out);
-    return BytesToSamples(wav.data() + 44, wav.size() - 44);
+    return wav.size() < 44 ? std::vector<int16_t>{} : BytesToSamples(wav.data() + 44, wav.size() - 44);
+}
+std::vector<int16_t> LameDecode(const char *asset) { return LameDecodeFile(SourceDir() + "/assets/GAZUMO/" + asset); }
+
+// A WAV file encoded to MP3 by the lame command with the given options; empty without lame.
+Bytes LameEncode(const Bytes &wav, const std::string &options) {
+    if (!std::filesystem::exists("/usr/bin/lame")) return {};
+    const std::string in = TempPath("source.wav"), out = TempPath("encoded.mp3");
+    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char *>(wav.data()), static_cast<std::streamsize>(wav.size()));
+    const std::string command = "/usr/bin/lame --quiet " + options + " '" + in + "' '" + out + "'";
+    const Bytes mp3 = std::system(command.c_str()) == 0 ? ReadFile(out) : Bytes{};
+    std::filesystem::remove(in);
+    std::filesystem::remove(out);
+    return mp3;
+}
+
+// Two tones, left and right, of `frames` frames.
+std::vector<int16_t> TwoTones(int frames, int rate) {
+    std::vector<int16_t> s;
+    for (int i = 0; i < frames; ++i) {
+        s.push_back(static_cast<int16_t>(std::lround(9000 * std::sin(2 * M_PI * 440.0 * i / rate))));
+        s.push_back(static_cast<int16_t>(std::lround(7000 * std::sin(2 * M_PI * 1250.0 * i / rate))));
+    }
+    return s;
 }
 
 }  // namespace
@@ -248,4 +276,144 @@ TEST(SoundConverter, BlockReadsAndSeeksMatchTheWholeSound) {
         EXPECT_EQ(zq::ReadConvertedSound(c, piece.data(), 4 * 777), 0);
         EXPECT_EQ(c->ended, 1);
     }
+}
+
+TEST(Mp3Reader, TaggedMpeg1AndMpeg2DecodeLikeAnIndependentDecoder) {
+    if (!std::filesystem::exists("/usr/bin/lame")) GTEST_SKIP() << "lame is not installed";
+    struct Case {
+        const char *name, *options;
+        int version, rate, channels;
+        bool id3v2;
+    } cases[] = {
+        {"MPEG-1 stereo, ID3v2 and ID3v1", "-b 128 --resample 44.1 --add-id3v2 --tt Tones", 1, 44100, 2, true},
+        {"MPEG-2 stereo, ID3v2 and ID3v1", "-b 64 --resample 22.05 --add-id3v2 --tt Tones", 2, 22050, 2, true},
+        {"MPEG-2 mono, ID3v1", "-b 32 -m m --resample 24 --id3v1-only --tt Tones", 2, 24000, 1, false},
+        {"MPEG-2 16 kHz, no tags", "-b 24 --resample 16", 2, 16000, 2, false},
+    };
+    const Bytes source = PcmWave(TwoTones(22050, 44100), 2, 44100);  // 0.5 s
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes mp3 = LameEncode(source, c.options);
+        ASSERT_GT(mp3.size(), 128u);
+        ASSERT_EQ(mp3.size() > 3 && std::memcmp(mp3.data(), "ID3", 3) == 0, c.id3v2);
+        const std::string path = TempPath("case.mp3");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(mp3.data()), static_cast<std::streamsize>(mp3.size()));
+        const std::vector<int16_t> reference = LameDecodeFile(path);
+        std::filesystem::remove(path);
+        ASSERT_FALSE(reference.empty());
+
+        MemoryConverter converter(mp3);
+        ASSERT_TRUE(converter.ok());
+        const zq::SoundConverter &k = converter.converter;
+        EXPECT_EQ(k.sourceFormat.formatTag, zq::kFormatMpegLayer3);
+        // The scan starts after the ID3v2 tag and ends before the ID3v1 tag.
+        uint8_t first[4];
+        std::memcpy(first, mp3.data() + k.dataStart, 4);
+        zq::MpegFrameHeader header;
+        ASSERT_EQ(zq::ParseMpegFrameHeader(first, &header), 0);
+        EXPECT_EQ(header.version, c.version);
+        EXPECT_EQ(header.sampleRate, c.rate);
+        const bool id3v1 = std::memcmp(mp3.data() + mp3.size() - 128, "TAG", 3) == 0;
+        EXPECT_LE(k.dataStart + k.dataSize, static_cast<int>(mp3.size()) - (id3v1 ? 128 : 0));
+        // The converted size is the frames' samples; the delivered size is the decoded sound.
+        EXPECT_EQ(zq::GetConvertedSize(&converter.converter), k.totalSamples * 2 * c.channels);
+        EXPECT_EQ(k.totalSamples % header.samplesPerFrame, 0);
+        const std::vector<int16_t> decoded = converter.Whole();
+        EXPECT_EQ(converter.format.sampleRate, static_cast<uint32_t>(c.rate));
+        EXPECT_EQ(converter.format.channels, c.channels);
+        // With the encoder's length tag in its first frame both decoders cut delay and padding
+        // alike. Without one (lame leaves it out where the frame is too small) ours delivers every
+        // frame's samples, and the reference drops its decoder's delay of 529 samples in front.
+        const std::string firstFrame(reinterpret_cast<const char *>(mp3.data() + k.dataStart), header.frameLength);
+        const bool lengthTag = firstFrame.find("Info") != std::string::npos || firstFrame.find("Xing") != std::string::npos;
+        const size_t skipped = lengthTag ? 0 : 529u * c.channels;
+        if (!lengthTag) {
+            EXPECT_EQ(decoded.size(), static_cast<size_t>(k.totalSamples * c.channels));
+        }
+        ASSERT_EQ(decoded.size(), reference.size() + skipped);
+        EXPECT_LE(MaxDifference(std::vector<int16_t>(decoded.begin() + static_cast<long>(skipped), decoded.end()), reference), 2);
+    }
+}
+
+TEST(Mp3Reader, FramesWithoutALengthTagConvertToAllTheirSamples) {
+    // 100 audio frames of the game music without its leading information frame: nothing tells
+    // the decoder to trim, so 100 frames of 1152 samples at 44.1 kHz stereo come out.
+    const Bytes music = AssetFile("hentai.mp3");
+    Bytes frames;
+    size_t at = 0;
+    for (int n = 0; n <= 100; ++n) {
+        zq::MpegFrameHeader header;
+        ASSERT_EQ(zq::ParseMpegFrameHeader(music.data() + at, &header), 0);
+        if (n > 0) frames.insert(frames.end(), music.begin() + static_cast<long>(at), music.begin() + static_cast<long>(at + header.frameLength));
+        at += header.frameLength;
+    }
+    MemoryConverter converter(frames);
+    ASSERT_TRUE(converter.ok());
+    EXPECT_EQ(converter.converter.totalSamples, 100 * 1152);
+    EXPECT_EQ(zq::GetConvertedSize(&converter.converter), 460800);
+    EXPECT_EQ(converter.Whole().size() * 2, 460800u);
+}
+
+// Damaged and lying files: each is refused or converts to a sound no larger than its data can
+// hold, with a block no larger than the sound. The kept fuzzing finds come along.
+TEST(SoundConverter, DamagedFilesStayWithinTheirData) {
+    std::vector<std::pair<std::string, Bytes>> files;
+    Bytes ms = DataFile("ms_mono.wav");
+    Bytes lyingRate = ms;  // a sample rate of 265 MHz asked for a 1 GB block
+    lyingRate[26] = 0xCF;
+    lyingRate[27] = 0x0F;
+    files.emplace_back("MS ADPCM with a huge rate", lyingRate);
+    Bytes lyingAverage = PcmWave(Sine(100, 1, 0.05, 1000), 1, 11025);
+    for (int i = 28; i < 32; ++i) lyingAverage[i] = 0xFF;  // average bytes per second
+    files.emplace_back("PCM with a huge average rate", lyingAverage);
+    Bytes wideBlocks = DataFile("ima_stereo.wav");
+    wideBlocks[32] = wideBlocks[33] = 0xFF;  // block align 65535 over 7 KB of data
+    files.emplace_back("IMA ADPCM with a huge block align", wideBlocks);
+    for (const auto &entry : std::filesystem::directory_iterator(SourceDir() + "/fuzz/crashes/sound")) {
+        files.emplace_back(entry.path().filename().string(), ReadFile(entry.path().string()));
+    }
+    ASSERT_GE(files.size(), 6u);
+    for (const auto &[name, file] : files) {
+        SCOPED_TRACE(name);
+        MemoryConverter converter(file);
+        if (!converter.ok()) continue;
+        const int bound = zq::GetConvertedSize(&converter.converter);
+        EXPECT_LE(bound, 16 * static_cast<int>(file.size()));
+        EXPECT_LE(converter.converter.blockSize, std::max(bound, 1));
+        EXPECT_LE(converter.Whole().size() * 2, static_cast<size_t>(bound));
+    }
+}
+
+TEST(CompressedWaveReader, DamagedMsAdpcmSaturatesInsteadOfOverflowing) {
+    // One mono block with predictor 0 (256, 0), step 16 and both samples 0, then nibbles of -8
+    // that triple the step each time until the signal sits at the bottom, then one nibble of +7:
+    // the saturated step takes the signal straight to the top.
+    Bytes body;
+    Put16(body, 2);                   // MS ADPCM
+    Put16(body, 1);                   // mono
+    Put32(body, 8000);
+    Put32(body, 8000 * 256 / 500);
+    Put16(body, 256);                 // block align
+    Put16(body, 4);
+    Put16(body, 32);                  // extra size
+    Put16(body, 500);                 // samples per block
+    Put16(body, 7);
+    const int coefficients[7][2] = {{256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}};
+    for (const auto &pair : coefficients) {
+        Put16(body, pair[0]);
+        Put16(body, pair[1]);
+    }
+    Bytes block = {0};
+    Put16(block, 16);
+    Put16(block, 0);
+    Put16(block, 0);
+    block.resize(256, 0x88);
+    block.back() = 0x87;
+    MemoryConverter converter(Riff({{"fmt ", body}, {"data", block}}));
+    ASSERT_TRUE(converter.ok());
+    const std::vector<int16_t> samples = converter.Whole();
+    ASSERT_EQ(samples.size(), 2u + 2 * (256 - 7));
+    EXPECT_EQ(samples[2], -128);
+    EXPECT_EQ(samples[samples.size() - 2], -32768);
+    EXPECT_EQ(samples.back(), 32767);
 }

@@ -121,6 +121,45 @@ TEST_F(SoundTest, LoadFailuresAreLoggedWithThePath) {
     EXPECT_EQ(CreateSoundFromMemory(image, 3, 11, -1), -1);  // more than 10 buffers
 }
 
+TEST_F(SoundTest, DamagedFilesFailWithTheLogLineOrPlayWhatIsValid) {
+    Start();
+    // The fuzzing seeds' broken files: frames of sound when some of it is valid, 0 when refused.
+    const std::pair<const char *, int> cases[] = {
+        {"broken_truncated.wav", 128},          // the data chunk is cut short
+        {"broken_data_size_lies.wav", 500},     // the data chunk claims 2 GB
+        {"broken_fmt_size_lies.wav", 0},
+        {"broken_chunk_skip_lies.wav", 0},      // a chunk that skips past the end
+        {"broken_mp3_id3_size_lies.mp3", 0},    // the tag would cover the whole file
+        {"broken_mp3_no_frame.mp3", 0},
+        {"broken_mp3_truncated.mp3", -1},       // some frames
+        {"broken_mp3_corrupt_frames.mp3", -1},
+        {"broken_ogg_truncated.ogg", 0},
+        {"broken_ogg_corrupt_page.ogg", 0},     // its one audio page is damaged
+        {"broken_ogg_granule_large.ogg", -1},
+    };
+    for (const auto &[name, frames] : cases) {
+        SCOPED_TRACE(name);
+        const Bytes file = ReadFile(SourceDir() + "/fuzz/corpus/sound/" + name);
+        ASSERT_FALSE(file.empty());
+        const size_t mark = ReadLog().size();
+        const int handle = CreateSoundFromMemory(file.data(), static_cast<int>(file.size()), 3, -1);
+        if (frames == 0) {
+            EXPECT_EQ(handle, -1);
+            EXPECT_NE(LogSince(mark).find(Sjis("音声ファイルのＰＣＭへの変換に失敗しました")), std::string::npos);
+            continue;
+        }
+        ASSERT_NE(handle, -1);
+        const zq::SoundRecord *record = Record(handle);
+        if (frames > 0) {
+            EXPECT_EQ(record->pcmSize, frames * record->format.blockAlign);
+        }
+        EXPECT_EQ(StartSound(handle, PLAY_BACKGROUND, 1), 0);
+        Mix(1000);
+        EXPECT_EQ(DeleteSoundHandle(handle), 0);
+    }
+    EXPECT_EQ(zq::HandleCount(zq::HandleKind::Sound), 0);
+}
+
 TEST_F(SoundTest, ThreeOverlappingStartsAllSound) {
     Start();
     const int handle = ConstantSound(3000, 20000, 3);
