@@ -253,8 +253,8 @@ int DrawStringCore(int draw, int x, int y, const char *text, uint32_t color, MEM
     double advance = 0;
     for (int i = 0; i < count && result == 0; ++i) {
         const CharRecord &c = records[i];
-        const CodeMapPair &pair = font->codeMap[CharKey(c)];
-        const GlyphEntry *entry = pair.cached ? pair.entry : CacheGlyphs(handle, 1, &c);
+        const GlyphEntry *entry = CachedEntry(*font, CharKey(c));
+        if (entry == nullptr) entry = CacheGlyphs(handle, 1, &c);
         if (entry == nullptr) {
             LogText("テキストキャッシュの作成に失敗しました");
             result = -1;

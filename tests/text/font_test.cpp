@@ -29,8 +29,7 @@ protected:
     const zq::GlyphEntry *Cached(int handle, const char *utf8) {
         const std::string s = Sjis(utf8);
         zq::CharRecord c = {{static_cast<uint8_t>(s[0]), static_cast<uint8_t>(s.size() > 1 ? s[1] : 0), 0}};
-        const zq::CodeMapPair &pair = Record(handle).codeMap[zq::CharKey(c)];
-        return pair.cached ? pair.entry : nullptr;
+        return zq::CachedEntry(Record(handle), zq::CharKey(c));
     }
     int Measure(int handle, const std::string &text) {
         return zq::DrawStringCore(0, 0, 0, text.c_str(), 0, nullptr, nullptr, handle, 0, -1, nullptr);
