@@ -199,6 +199,7 @@ int FreeTypeGlyphs::RenderGlyph(int face, uint32_t unicode, GlyphFormat format, 
         if (f->oblique) FT_GlyphSlot_Oblique(slot);
         if (f->embolden) FT_GlyphSlot_Embolden(slot);
         if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return -1;
+        renderings_ += 1;
         file.lastFace = face;
         file.lastUnicode = unicode;
         file.lastFormat = format;

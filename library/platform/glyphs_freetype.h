@@ -27,6 +27,9 @@ public:
     // The font file and face index a family (empty: the default face) resolves to; false when none.
     bool FaceFile(const char *name, int weight, bool italic, const char **path, int *index);
 
+    // Glyphs FreeType has rendered so far (a measure and a fetch of one glyph render it once).
+    long Renderings() const { return renderings_; }
+
     static constexpr int kFaceLimit = 64;
 
 private:
@@ -79,6 +82,7 @@ private:
     void *library_ = nullptr;  // FT_Library
     File files_[kFileLimit] = {};
     Face faces_[kFaceLimit] = {};
+    long renderings_ = 0;
     int levelGrays_ = 0;       // the gray count levels_ was made for
     uint8_t levels_[256] = {};
 };
