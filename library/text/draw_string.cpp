@@ -43,8 +43,6 @@ DrawStringState &State() {
     return state;
 }
 
-// Pixel layouts of the images strings are drawn into. Each stores a screen color with an alpha;
-// images without alpha blend the color over what is there.
 template <class L>
 uint32_t MixChannels(uint32_t to, uint32_t from, int weight);
 
@@ -52,6 +50,8 @@ uint32_t MixChannels(uint32_t to, uint32_t from, int weight);
 // it slightly see-through.
 constexpr int LevelAlpha(int level) { return level == 15 ? 255 : 16 * level; }
 
+// Pixel layouts of the images strings are drawn into. Each stores a screen color with an alpha;
+// images without alpha blend the color over what is there.
 struct Rgb16 {
     using Pixel = uint16_t;
     static constexpr bool kAlpha = false;
