@@ -109,7 +109,8 @@ bool BuildMemoryCache(FontRecord *font, const FontMetrics &metrics) {
     font->cellsPerColumn = slots;
     font->cacheBits = font->type == FONT_TYPE_NORMAL ? 1 : 8;
     font->cachePitch = (cellWidth * font->cacheBits + 7) / 8;
-    font->cachePixels = static_cast<uint8_t *>(TrackedAllocZero(font->surfaceHeight * font->cachePitch, "", 0));
+    // Not cleared here: caching a glyph clears its cell first, and only cached cells are read.
+    font->cachePixels = static_cast<uint8_t *>(TrackedAlloc(font->surfaceHeight * font->cachePitch, "", 0));
     if (font->cachePixels == nullptr) {
         LogText("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
         return false;
@@ -186,7 +187,7 @@ extern "C" int CreateFontToHandle(const char *faceName, int size, int thickness,
         DeleteFontHandle(handle);
         return -1;
     }
-    ResetGlyphCache(font);
+    NumberGlyphSlots(font);  // the record comes zero-filled: its cache is empty already
     font->charSet = charSet;
     font->deleteNotice = nullptr;
     return handle;

@@ -16,8 +16,6 @@ constexpr int kCodeMapSize = 65536;
 constexpr int kMemoryCacheBytes = 327680;          // cells of about this many pixels in all
 constexpr int kMemoryCacheMinSlots = 20;
 
-struct CodeMapPair;
-
 struct GlyphEntry {
     int16_t valid;
     int16_t xOffset;   // glyph origin x
@@ -26,12 +24,14 @@ struct GlyphEntry {
     int32_t slot;      // entry i always owns cache slot i; -1 marks the terminator
     int16_t width;     // black box plus twice the edge size (0 for spaces before the edge)
     int16_t height;
-    CodeMapPair *pair;
+    uint16_t key;      // the code-map pair that refers to this entry
 };
 
+// A character's place in the code map: whether it is cached, and the index of its entry. Four
+// bytes, so that the map of a new font (every 16-bit key) is quick to clear.
 struct CodeMapPair {
-    int cached;
-    GlyphEntry *entry;
+    int16_t cached;
+    int16_t entry;
 };
 
 struct FontRecord {
@@ -70,6 +70,13 @@ int EndFontSystem();    // every font released (graphics shutdown)
 FontRecord *ValidFont(int handle);
 // Empties the code map and every entry, entry i owning slot i, and restarts the ring.
 void ResetGlyphCache(FontRecord *font);
+// The same for a record whose map and entries are still all zero, as a new one is.
+void NumberGlyphSlots(FontRecord *font);
+// The entry of a cached character, or null.
+inline GlyphEntry *CachedEntry(FontRecord &font, int key) {
+    const CodeMapPair pair = font.codeMap[key];
+    return pair.cached ? &font.entries[pair.entry] : nullptr;
+}
 // Splits the string into character records (records may be null; up to 256 bytes need no
 // allocation) and caches its missing glyphs in one batch. 0, or -1 for an invalid handle or a
 // failed allocation.

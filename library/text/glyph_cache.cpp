@@ -121,6 +121,10 @@ int IsLeadByte(const char *byte, int charSet) {
 void ResetGlyphCache(FontRecord *font) {
     std::memset(font->codeMap, 0, sizeof font->codeMap);
     std::memset(font->entries, 0, sizeof font->entries);
+    NumberGlyphSlots(font);
+}
+
+void NumberGlyphSlots(FontRecord *font) {
     for (int i = 0; i < font->slotCount; ++i) font->entries[i].slot = i;
     font->entries[font->slotCount].slot = -1;
     font->nextSlot = 0;
@@ -180,15 +184,13 @@ GlyphEntry *CacheGlyphs(int handle, int count, const CharRecord *records) {
         const CharRecord &c = records[i];
         GlyphEntry *entry = &font->entries[font->nextSlot];
         if (entry->valid) {
-            entry->pair->cached = 0;
-            entry->pair->entry = nullptr;
+            font->codeMap[entry->key] = CodeMapPair{0, 0};
             entry->valid = 0;
         }
-        CodeMapPair *pair = &font->codeMap[CharKey(c)];
-        pair->entry = entry;
-        pair->cached = 1;
+        const int key = CharKey(c);
+        font->codeMap[key] = CodeMapPair{1, static_cast<int16_t>(font->nextSlot)};
         entry->valid = 1;
-        entry->pair = pair;
+        entry->key = static_cast<uint16_t>(key);
 
         const int slotY = (entry->slot % font->cellsPerColumn) * cw;
         uint8_t *cell = font->cachePixels + static_cast<ptrdiff_t>(slotY) * font->cachePitch;

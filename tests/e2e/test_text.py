@@ -8,7 +8,6 @@ Run: /usr/bin/python3 tests/e2e/test_text.py --binary build/gazumo --assets asse
 
 import os
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -22,7 +21,15 @@ BANDS = [(0, 150), (150, 300)]
 
 
 def probe_path():
-    return os.path.join(os.environ["ZQ_PROBES"], "text_strings")
+    return os.path.join(os.path.abspath(os.environ["ZQ_PROBES"]), "text_strings")
+
+
+def output_folder(args):
+    """Where the screenshot is kept: --keep, else this test's folder in the build tree (beside the
+    probes), so that a run under CTest leaves it to look at."""
+    folder = args.keep or os.path.join(os.path.dirname(os.path.abspath(os.environ["ZQ_PROBES"])), "e2e-output", "text")
+    os.makedirs(folder, exist_ok=True)
+    return folder
 
 
 def ink_box(picture, top, bottom):
@@ -40,7 +47,7 @@ def ink_box(picture, top, bottom):
 
 
 def test_japanese_strings(args):
-    with Session() as session, tempfile.TemporaryDirectory(prefix="zq-e2e-") as scratch:
+    with Session() as session:
         program = session.run([probe_path()], cwd=args.assets)
         window = program.find_window("text_strings")
         deadline = time.monotonic() + LIMIT
@@ -50,7 +57,7 @@ def test_japanese_strings(args):
         boxes = [tuple(int(v) for v in line.split()[1:]) for line in program.stdout().splitlines() if line.startswith("box ")]
         assert len(boxes) == 2, program.stdout()
         time.sleep(0.1)
-        shot = session.screenshot(window, os.path.join(args.keep or scratch, "text-strings.png"))
+        shot = session.screenshot(window, os.path.join(output_folder(args), "text-strings.png"))
         picture = Image.open(shot).convert("RGB")
         assert picture.size == (640, 480), picture.size
         report = []
@@ -68,7 +75,7 @@ def test_japanese_strings(args):
             report.append(f"ink {seen} vs glyph box {expected}, {full} full and {partial} partial levels")
         session.request_close(window)
         assert program.wait(LIMIT) == 0, program.stderr()
-        return "; ".join(report)
+        return "; ".join(report) + f"; screenshot {shot}"
 
 
 if __name__ == "__main__":

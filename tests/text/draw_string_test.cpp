@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "graphics/draw_state.h"
+#include "graphics/kernels.h"
 #include "graphics/memimg.h"
 #include "graphics/screen.h"
 #include "log_file_fixture.h"
@@ -196,6 +197,140 @@ TEST_F(DrawStringTest, EachFontTypeMatchesTheReferencePixels) {
                     EXPECT_GT(ink, 30);
                     zq::ReleaseMemImg(&image);
                 }
+            }
+            DeleteFontHandle(handle);
+        }
+    }
+}
+
+TEST_F(DrawStringTest, ClippedGlyphsKeepTheReferencePixelsInsideTheClip) {
+    Start();
+    // Clip edges at every bit offset of a 1-bit row and across the edge margins.
+    const zq::MemImgRect clips[] = {{10, 8, 37, 33}, {0, 0, 19, 70}, {23, 11, 90, 70}, {13, 0, 14, 70},
+                                    {0, 20, 90, 21}, {31, 9, 52, 60}, {9, 5, 66, 46}};
+    const int w = 90, h = 70, size = 40;
+    for (const int type : {0, 1, 2, 3}) {
+        const int edgeSize = (type & 1) ? 2 : 1;  // a larger edge would turn the edge on
+        const int handle = CreateFontToHandle(nullptr, size, 6, type, -1, edgeSize, 0, -1, -1);
+        ASSERT_GE(handle, 0);
+        ASSERT_EQ(zq::ValidFont(handle)->type, type);
+        const int colorType = MEMIMG_RGB16, hasAlpha = (type & 2) ? 1 : 0;
+        const Layout layout = {colorType, hasAlpha, "16-bit"};
+        const uint32_t text = 0xE186u, edge = 0x263Eu, background = hasAlpha ? 0 : 0x1234u;
+        const auto expected = Reference(type, size, edgeSize, 0x30AC, 7, 5, w, h, text, edge, layout, background);
+        const std::string s = Sjis("ガ");
+        for (const zq::MemImgRect &clip : clips) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " clip " << clip.left << "," << clip.top << "," << clip.right
+                                            << "," << clip.bottom);
+            MEMIMG image = {};
+            ASSERT_EQ(zq::CreateMemImg(&image, w, h, -1, 0, colorType, 0, hasAlpha, 0, nullptr), 0);
+            zq::FillMemImg(&image, nullptr, background);
+            zq::DrawStringCore(1, 7, 5, s.c_str(), text, &image, &clip, handle, edge, -1, nullptr);
+            int mismatches = 0;
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+                    const uint32_t want = inside ? expected[y * w + x] : background;
+                    uint32_t v = 0;
+                    std::memcpy(&v, image.pixels + y * image.base->pitch + x * zq::MemImgBytesPerPixel(*image.base),
+                                zq::MemImgBytesPerPixel(*image.base));
+                    if (v != want && mismatches++ < 3) ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << v;
+                }
+            }
+            EXPECT_EQ(mismatches, 0);
+            zq::ReleaseMemImg(&image);
+        }
+        DeleteFontHandle(handle);
+    }
+}
+
+// Anti-aliased strings drawn on the screen are exactly the work-image form: the string drawn at
+// (0, 0) into an alpha image filled with key 0, and that image drawn onto the screen at the string's
+// position with the key, clipped to the string's size and the draw area, at white brightness.
+TEST_F(DrawStringTest, AntiAliasedStringsEqualTheWorkImageForm) {
+    Start();
+    SetDrawTarget(SCREEN_BACK);
+    const std::string texts[] = {Sjis("総合殺人数 1234人"), Sjis("ガズモ Wfij AVAV")};
+    struct Case {
+        int type, spacing, blendMode, blendParam, bright, x, y;
+        zq::MemImgRect area;
+    };
+    // Spacing -14 makes glyphs overlap: those strings must keep the work image, where a later glyph
+    // replaces an earlier one's pixels instead of blending over them.
+    const Case cases[] = {
+        {2, 0, BLEND_NONE, 0, 255, 10, 12, {0, 0, 640, 480}},  {2, 0, BLEND_ALPHA, 255, 255, -9, -7, {0, 0, 640, 480}},
+        {2, 0, BLEND_NONE, 0, 150, 20, 30, {25, 33, 140, 45}}, {2, -14, BLEND_NONE, 0, 255, 10, 12, {0, 0, 640, 480}},
+        {3, 0, BLEND_NONE, 0, 255, 10, 12, {0, 0, 640, 480}},  {3, 0, BLEND_NONE, 0, 200, 600, 470, {0, 0, 640, 480}},
+        {3, -14, BLEND_NONE, 0, 255, 3, 4, {0, 0, 640, 480}},  {2, 0, BLEND_ALPHA, 128, 255, 10, 12, {0, 0, 640, 480}},
+    };
+    for (const int bits : {16, 32}) {
+        ASSERT_EQ(SetScreenMode(640, 480, bits, 60), 0);
+        SetDrawTarget(SCREEN_BACK);
+        MEMIMG *screen = zq::ScreenImage();
+        const int bytes = zq::MemImgBytesPerPixel(*screen->base);
+        const uint32_t color = MakeColor(250, 40, 90), edgeColor = MakeColor(20, 200, 230);
+        for (const Case &c : cases) {
+            const int handle = CreateFontToHandle(nullptr, 24, 6, c.type, -1, -1, 0, -1, -1);
+            ASSERT_GE(handle, 0);
+            SetFontCharSpacing(c.spacing, handle);
+            for (const std::string &text : texts) {
+                SCOPED_TRACE(testing::Message() << bits << " bits, type " << c.type << " spacing " << c.spacing << " blend "
+                                                << c.blendMode << "/" << c.blendParam << " at " << c.x << "," << c.y);
+                // A background where every pixel differs from its neighbours, so every blend shows.
+                uint32_t seed = 12345;
+                for (int y = 0; y < screen->height; ++y) {
+                    for (int x = 0; x < screen->width; ++x) {
+                        seed = seed * 1103515245u + 12345u;
+                        const uint32_t v = bits == 16 ? (seed >> 16) : ((seed >> 8) | 0xFF000000u);
+                        std::memcpy(screen->pixels + y * screen->base->pitch + x * bytes, &v, bytes);
+                    }
+                }
+                std::vector<uint8_t> background(640 * 480 * bytes);
+                for (int y = 0; y < 480; ++y) std::memcpy(&background[y * 640 * bytes], screen->pixels + y * screen->base->pitch, 640 * bytes);
+                MEMIMG expected = {};
+                ASSERT_EQ(zq::CreateMemImg(&expected, 640, 480, -1, 0, screen->base->colorType, 0, 0, 0, nullptr), 0);
+                ASSERT_EQ(zq::CopyMemImg(&expected, screen, nullptr, 0, 0), 0);
+
+                SetBlendMode(c.blendMode, c.blendParam);
+                SetDrawBrightness(c.bright, c.bright, c.bright);
+                zq::SetDrawAreaDirect(c.area);
+                ASSERT_EQ(DrawStringWithFont(c.x, c.y, text.c_str(), color, handle, edgeColor), 0);
+
+                int size[2];
+                ASSERT_GT(zq::DrawStringCore(0, 0, 0, text.c_str(), color, nullptr, nullptr, handle, edgeColor, -1, size), 0);
+                MEMIMG work = {};
+                ASSERT_EQ(zq::CreateMemImg(&work, 640, 480, -1, 0, screen->base->colorType, 0, 1, 0, nullptr), 0);
+                const zq::MemImgRect area = {0, 0, size[0] < 640 ? size[0] : 640, size[1]};
+                zq::FillMemImg(&work, &area, 0);
+                zq::DrawStringCore(1, 0, 0, text.c_str(), color, &work, &area, handle, edgeColor, -1, nullptr);
+                zq::SoftDrawSettings put = zq::CurrentSoftDrawSettings();
+                put.drawArea = {c.x > c.area.left ? c.x : c.area.left, c.y > c.area.top ? c.y : c.area.top,
+                                c.x + area.right < c.area.right ? c.x + area.right : c.area.right,
+                                c.y + area.bottom < c.area.bottom ? c.y + area.bottom : c.area.bottom};
+                put.brightRed = put.brightGreen = put.brightBlue = 255;
+                if (put.drawArea.left < put.drawArea.right && put.drawArea.top < put.drawArea.bottom) {
+                    zq::PutMemImg(put, &expected, &work, c.x, c.y, 1, nullptr);
+                }
+                SetBlendMode(BLEND_NONE, 0);
+                SetDrawBrightness(255, 255, 255);
+                zq::SetDrawAreaDirect({0, 0, 640, 480});
+
+                int mismatches = 0, changed = 0;
+                for (int y = 0; y < 480; ++y) {
+                    const uint8_t *got = screen->pixels + y * screen->base->pitch;
+                    const uint8_t *want = expected.pixels + y * expected.base->pitch;
+                    for (int x = 0; x < 640; ++x) {
+                        uint32_t g = 0, e = 0;
+                        std::memcpy(&g, got + x * bytes, bytes);
+                        std::memcpy(&e, want + x * bytes, bytes);
+                        if (g != e && mismatches++ < 3) ADD_FAILURE() << "pixel " << x << "," << y << " is " << std::hex << g << " not " << e;
+                        changed += std::memcmp(got + x * bytes, background.data() + (y * 640 + x) * bytes, bytes) != 0;
+                    }
+                }
+                EXPECT_EQ(mismatches, 0);
+                EXPECT_GT(changed, 20);  // the string was drawn
+                zq::ReleaseMemImg(&work);
+                zq::ReleaseMemImg(&expected);
             }
             DeleteFontHandle(handle);
         }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "log_file_fixture.h"
+#include "platform/glyphs_freetype.h"
 #include "text/draw_string.h"
 #include "text/font.h"
 
@@ -29,8 +30,7 @@ protected:
     const zq::GlyphEntry *Cached(int handle, const char *utf8) {
         const std::string s = Sjis(utf8);
         zq::CharRecord c = {{static_cast<uint8_t>(s[0]), static_cast<uint8_t>(s.size() > 1 ? s[1] : 0), 0}};
-        const zq::CodeMapPair &pair = Record(handle).codeMap[zq::CharKey(c)];
-        return pair.cached ? pair.entry : nullptr;
+        return zq::CachedEntry(Record(handle), zq::CharKey(c));
     }
     int Measure(int handle, const std::string &text) {
         return zq::DrawStringCore(0, 0, 0, text.c_str(), 0, nullptr, nullptr, handle, 0, -1, nullptr);
@@ -195,6 +195,24 @@ TEST_F(FontTest, SpacesAdvanceOnlyAndEdgesWidenGlyphs) {
     EXPECT_EQ(Measure(edged, text), Measure(plain, text) + 4 * 4);
     SetFontCharSpacing(5, plain);
     EXPECT_EQ(Measure(plain, Sjis("AB")), 2 * Cached(plain, "A")->advance + 10);
+}
+
+TEST_F(FontTest, DrawingAStringAgainRendersNoGlyph) {
+    Start();
+    SetDefaultFontType(FONT_TYPE_ANTIALIAS);
+    SetDefaultFontSize(18);
+    const std::string text = Sjis("最高殺人数 42人");  // 8 distinct characters, a space among them
+    auto &service = zq::SharedGlyphService();
+    const long before = service.Renderings();
+    ASSERT_EQ(DrawStringAt(0, 0, text.c_str(), MakeColor(255, 0, 0), 0), 0);
+    EXPECT_EQ(service.Renderings(), before + 8);  // each glyph once, though measured and fetched
+    ASSERT_EQ(DrawStringAt(0, 40, text.c_str(), MakeColor(255, 0, 0), 0), 0);
+    EXPECT_EQ(service.Renderings(), before + 8);
+    // A new default font starts with an empty cache and renders them again.
+    SetDefaultFontSize(64);
+    SetDefaultFontSize(18);
+    ASSERT_EQ(DrawStringAt(0, 0, text.c_str(), MakeColor(255, 0, 0), 0), 0);
+    EXPECT_EQ(service.Renderings(), before + 16);
 }
 
 TEST_F(FontTest, GlyphsAreRenderedOnceAndTheRingEvictsOldestFirst) {

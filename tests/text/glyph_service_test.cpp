@@ -67,6 +67,49 @@ TEST(GlyphService, DefaultFaceRendersJapaneseInBothFormats) {
     EXPECT_EQ(service.RenderGlyph(face, 'A', zq::GlyphFormat::Mono, &unused, nullptr, 0), -1);
 }
 
+TEST(GlyphService, FacesOfOneFileKeepTheirOwnSizes) {
+    auto &service = zq::SharedGlyphService();
+    const auto same = [](const Rendered &a, const Rendered &b) {
+        return a.bits == b.bits && a.metrics.blackBoxX == b.metrics.blackBoxX && a.metrics.blackBoxY == b.metrics.blackBoxY &&
+               a.metrics.originX == b.metrics.originX && a.metrics.originY == b.metrics.originY &&
+               a.metrics.advance == b.metrics.advance;
+    };
+    const int big = service.CreateFontFace("", 64, 600, false);
+    const Rendered bigAlone = Render(big, 0x30AC, zq::GlyphFormat::Levels17);
+    const int small = service.CreateFontFace("", 18, 600, false);
+    ASSERT_GE(big, 0);
+    ASSERT_GE(small, 0);
+    const Rendered smallAlone = Render(small, 0x30AC, zq::GlyphFormat::Levels17);
+    EXPECT_LT(smallAlone.metrics.blackBoxY, bigAlone.metrics.blackBoxY / 2);
+    // Interleaved, each face still renders at its own size, in each format asked for.
+    EXPECT_TRUE(same(Render(big, 0x30AC, zq::GlyphFormat::Levels17), bigAlone));
+    EXPECT_TRUE(same(Render(small, 0x30AC, zq::GlyphFormat::Levels17), smallAlone));
+    const Rendered mono = Render(small, 0x30AC, zq::GlyphFormat::Mono);
+    EXPECT_EQ(mono.pitch, (mono.metrics.blackBoxX + 31) / 32 * 4);
+    EXPECT_TRUE(same(Render(small, 0x30AC, zq::GlyphFormat::Levels17), smallAlone));
+
+    // A measure and a fetch of one glyph render it once; another glyph renders again.
+    const long before = service.Renderings();
+    Render(big, 0x30BA, zq::GlyphFormat::Levels17);
+    EXPECT_EQ(service.Renderings(), before + 1);
+    Render(big, 0x30BA, zq::GlyphFormat::Levels17);
+    EXPECT_EQ(service.Renderings(), before + 1);  // still the glyph the face holds
+    Render(big, 0x30E2, zq::GlyphFormat::Levels17);
+    Render(big, 0x30BA, zq::GlyphFormat::Mono);
+    Render(small, 0x30BA, zq::GlyphFormat::Mono);
+    EXPECT_EQ(service.Renderings(), before + 4);
+
+    // A face id freed and taken by a face of another size does not get the old face's glyph.
+    service.ReleaseFontFace(small);
+    const int middle = service.CreateFontFace("", 40, 600, false);
+    ASSERT_GE(middle, 0);
+    const Rendered middleGlyph = Render(middle, 0x30AC, zq::GlyphFormat::Levels17);
+    EXPECT_GT(middleGlyph.metrics.blackBoxY, smallAlone.metrics.blackBoxY);
+    EXPECT_LT(middleGlyph.metrics.blackBoxY, bigAlone.metrics.blackBoxY);
+    service.ReleaseFontFace(middle);
+    service.ReleaseFontFace(big);
+}
+
 TEST(GlyphService, BoldFromWeight600AddsInk) {
     auto &service = zq::SharedGlyphService();
     const int regular = service.CreateFontFace("", 32, 400, false);

@@ -13,13 +13,13 @@ namespace {
 
 // The union of the black boxes of the string's glyphs drawn at (x, y), from the font's cache.
 void PrintInkBox(const char *text, int x, int y) {
-    const zq::FontRecord *font = zq::ValidFont(GetDefaultFontHandle());
+    zq::FontRecord *font = zq::ValidFont(GetDefaultFontHandle());
     int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN, pen = 0;
     for (size_t i = 0; text[i] != '\0';) {
         const bool pair = zq::IsLeadByte(text + i, font->charSet) && text[i + 1] != '\0';
         const zq::CharRecord c = {{static_cast<uint8_t>(text[i]), static_cast<uint8_t>(pair ? text[i + 1] : 0), 0}};
         i += pair ? 2 : 1;
-        const zq::GlyphEntry *e = font->codeMap[zq::CharKey(c)].entry;
+        const zq::GlyphEntry *e = zq::CachedEntry(*font, zq::CharKey(c));
         if (!zq::IsSpace(c) && e->width > 0) {
             const int l = x + pen + e->xOffset, t = y + e->yOffset;
             if (l < left) left = l;
