@@ -134,6 +134,16 @@ void FlipRows(uint8_t *pixels, size_t pitch, size_t rows) {
 
 bool ReadRows(StreamSource *source, int32_t position, uint8_t *out, size_t pitch, size_t rows, bool bottomUp) {
     constexpr size_t kChunkBytes = 64 * 1024;
+    if (bottomUp && source->ops.Read == GetMemoryStreamOps().Read) {
+        // A memory block costs nothing per read: each row goes straight to its place.
+        for (size_t i = 0; i < rows; ++i) {
+            if (!SeekTo(source, static_cast<int32_t>(position + i * pitch)) ||
+                !ReadExact(source, out + (rows - 1 - i) * pitch, pitch)) {
+                return false;
+            }
+        }
+        return true;
+    }
     if (!bottomUp || rows < 2 || pitch * rows <= kChunkBytes) {
         // A small picture is reversed in place while it is still in the cache.
         if (!SeekTo(source, position) || !ReadExact(source, out, pitch * rows)) return false;
