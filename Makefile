@@ -85,7 +85,7 @@ fuzz: deps
 	        > $$dir/fuzz.log 2>&1 || status=1; \
 	    tail -n 12 $$dir/fuzz.log; \
 	    found=$$(ls $$dir/crashes | wc -l); \
-	    echo "== $$name: $$found crash, timeout or leak input(s) in $(CURDIR)/$$dir/crashes/, log in $(CURDIR)/$$dir/fuzz.log"; \
+	    echo "== $$name: $$found input(s) that crashed, hung, leaked or ran slow, of this run and earlier ones, in $(CURDIR)/$$dir/crashes/; log in $(CURDIR)/$$dir/fuzz.log"; \
 	done; exit $$status
 
 clean:
