@@ -1,14 +1,8 @@
 // Fuzz target for the image decoders: every input goes through the whole decoder chain from a
-// memory source; a decoded image must have a sane size and be fully readable.
-//
-// Not part of the default build. With clang and libFuzzer, from the repository root after a
-// plain build in build/ (the decoders are compiled again here, instrumented; the archive
-// supplies the rest):
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Ilibrary -Ilibrary/include \
-//     fuzz/decode_fuzz.cpp library/graphics/decode_*.cpp build/libzqlib.a \
-//     $(pkg-config --cflags --libs libpng libjpeg sdl2) -lpthread -o decode_fuzzer
-//   ./decode_fuzzer -max_len=4096 -rss_limit_mb=2048 corpus/
-// Seed the corpus with tests/graphics/data and assets/GAZUMO.
+// memory source; a decoded image must have a sane size and be fully readable, and a
+// block-compressed one is decompressed too. `make fuzz` runs it on fuzz/corpus/decode/; every
+// test run replays that corpus and fuzz/crashes/decode/ (make_decode_corpus.py refills the
+// corpus).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -59,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     zq::StreamSource source{FuzzStreamOps(), &stream};
     zq::StandardImage image{};
     if (zq::DecodeImage(&source, &image) == 0) {
+        if (image.format.compression != zq::kCompressionNone) zq::DecompressImage(&image);
         // Touch every byte the image claims to own.
         volatile uint8_t sink = 0;
         const uint64_t bytes = image.pitch != 0 ? uint64_t(image.pitch) * image.height : 0;

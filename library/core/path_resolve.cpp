@@ -11,6 +11,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/sjis.h"
@@ -62,21 +65,6 @@ std::string Assemble(bool absolute, const std::vector<std::string> &components) 
     return path;
 }
 
-// The entry of `directory` equal to `name` ignoring case; the first in byte order when several are.
-bool FindEntryIgnoringCase(const std::string &directory, const std::string &name, std::string *match) {
-    DIR *dir = opendir(directory.empty() ? "." : directory.c_str());
-    if (dir == nullptr) return false;
-    bool found = false;
-    while (const dirent *entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        if (!NamesEqualIgnoringCase(entry->d_name, name.c_str())) continue;
-        if (!found || std::strcmp(entry->d_name, match->c_str()) < 0) *match = entry->d_name;
-        found = true;
-    }
-    closedir(dir);
-    return found;
-}
-
 locale_t FoldingLocale() {
     static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     return locale;
@@ -112,6 +100,81 @@ std::u32string Folded(const char *text) {
     const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
     while (*p != 0) out.push_back(NextFoldedChar(p));
     return out;
+}
+
+// Directory listings for the case-insensitive fallback, so that many lookups in one directory
+// (every picture's "_a" companion that is not there) read it once. A listing is kept only when
+// the directory had been left unchanged for a while before it was read, and it is used only while
+// the directory's identity and modification time stay the same: a change made within the file
+// system's timestamp granularity of the read could leave the time as it was, so such a directory
+// is read again every time.
+struct DirectoryListing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified = {};
+    std::unordered_map<std::u32string, std::string> byFoldedName;  // the first in byte order
+};
+
+constexpr size_t kMaxCachedDirectories = 64;
+constexpr time_t kSettledSeconds = 2;
+
+struct ListingCache {
+    std::mutex lock;
+    std::unordered_map<std::string, DirectoryListing> listings;
+};
+
+ListingCache &Listings() {
+    static ListingCache cache;
+    return cache;
+}
+
+bool ReadListing(const std::string &directory, DirectoryListing *listing) {
+    DIR *dir = opendir(directory.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent *entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        auto [it, added] = listing->byFoldedName.try_emplace(Folded(entry->d_name), entry->d_name);
+        if (!added && std::strcmp(entry->d_name, it->second.c_str()) < 0) it->second = entry->d_name;
+    }
+    closedir(dir);
+    return true;
+}
+
+// The entry of `directory` equal to `name` ignoring case; the first in byte order when several are.
+bool FindEntryIgnoringCase(const std::string &directory, const std::string &name, std::string *match) {
+    const std::string where = directory.empty() ? "." : directory;
+    struct stat st;
+    if (stat(where.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    const std::u32string key = Folded(name.c_str());
+    ListingCache &cache = Listings();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    auto cached = cache.listings.find(where);
+    if (cached != cache.listings.end()) {
+        const DirectoryListing &l = cached->second;
+        if (l.device == st.st_dev && l.inode == st.st_ino && l.modified.tv_sec == st.st_mtim.tv_sec &&
+            l.modified.tv_nsec == st.st_mtim.tv_nsec) {
+            auto found = l.byFoldedName.find(key);
+            if (found == l.byFoldedName.end()) return false;
+            *match = found->second;
+            return true;
+        }
+        cache.listings.erase(cached);
+    }
+    DirectoryListing listing;
+    listing.device = st.st_dev;
+    listing.inode = st.st_ino;
+    listing.modified = st.st_mtim;
+    if (!ReadListing(where, &listing)) return false;
+    auto found = listing.byFoldedName.find(key);
+    const bool matched = found != listing.byFoldedName.end();
+    if (matched) *match = found->second;
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec - st.st_mtim.tv_sec > kSettledSeconds) {
+        if (cache.listings.size() >= kMaxCachedDirectories) cache.listings.clear();
+        cache.listings.emplace(where, std::move(listing));
+    }
+    return matched;
 }
 
 // Glob matching with '*' and '?', backtracking to the last '*'.

@@ -181,6 +181,32 @@ bool ReadHeaders(StreamSource *source, int32_t fileSize, BmpInfo *info, uint32_t
     return true;
 }
 
+bool IsStoredAsIs(const BmpInfo &info) {
+    return info.compression == kBmpRgb && (info.bitCount == 8 || info.bitCount == 24);
+}
+
+// 8- and 24-bit rows are the image's rows: read straight into the pixel block, top-down.
+int ReadStoredRows(StreamSource *source, const BmpInfo &info, uint32_t dataOffset, size_t dataSize,
+                   StandardImage *image) {
+    const uint64_t storedSize = info.rowSize * info.rows;
+    if (storedSize > dataSize) return -1;
+    uint8_t *out = decode::AllocBlock(storedSize, false);
+    if (out == nullptr) return -1;
+    if (!decode::ReadRows(source, static_cast<int32_t>(dataOffset), out, info.rowSize, info.rows, info.bottomUp)) {
+        TrackedFree(out);
+        return -1;
+    }
+    if (info.bitCount == 8) {
+        CreatePaletteFormat(&image->format);
+        std::memcpy(image->format.palette, info.palette, sizeof info.palette);
+    } else {
+        CreateFullColorFormat(&image->format);
+    }
+    image->pitch = static_cast<int32_t>(info.rowSize);
+    image->pixels = out;
+    return 0;
+}
+
 int DecodePixels(const BmpInfo &info, const uint8_t *data, size_t dataSize, StandardImage *image) {
     const bool rle8 = info.compression == kBmpRle8 && info.bitCount == 8;
     const bool rle4 = info.compression == kBmpRle4 && info.bitCount == 4;
@@ -211,28 +237,6 @@ int DecodePixels(const BmpInfo &info, const uint8_t *data, size_t dataSize, Stan
         return 0;
     }
 
-    if (plain && (info.bitCount == 8 || info.bitCount == 24)) {
-        uint8_t *out = decode::AllocBlock(storedSize, false);
-        if (out == nullptr) return -1;
-        if (info.bottomUp) {
-            for (int64_t stored = 0; stored < info.rows; ++stored) {
-                std::memcpy(out + OutputRow(info, stored) * info.rowSize, data + stored * info.rowSize,
-                            info.rowSize);
-            }
-        } else {
-            std::memcpy(out, data, storedSize);
-        }
-        if (info.bitCount == 8) {
-            CreatePaletteFormat(&image->format);
-            std::memcpy(image->format.palette, info.palette, sizeof info.palette);
-        } else {
-            CreateFullColorFormat(&image->format);
-        }
-        image->pitch = static_cast<int32_t>(info.rowSize);
-        image->pixels = out;
-        return 0;
-    }
-
     const bool convertible =
         (plain && (info.bitCount == 1 || info.bitCount == 2 || info.bitCount == 16 ||
                    info.bitCount == 32)) ||
@@ -252,6 +256,14 @@ int DecodeBmp(StreamSource *source, StandardImage *image) {
     if (dataOffset >= static_cast<uint32_t>(fileSize)) return -1;
 
     const size_t dataSize = static_cast<size_t>(fileSize) - dataOffset;
+    StandardImage result{};
+    if (IsStoredAsIs(info)) {
+        if (ReadStoredRows(source, info, dataOffset, dataSize, &result) != 0) return -1;
+        result.width = info.width;
+        result.height = info.rows;
+        *image = result;
+        return 0;
+    }
     uint8_t *data = decode::AllocBlock(dataSize, false);
     if (data == nullptr) return -1;
     if (!decode::SeekTo(source, static_cast<int32_t>(dataOffset)) ||
@@ -259,7 +271,6 @@ int DecodeBmp(StreamSource *source, StandardImage *image) {
         TrackedFree(data);
         return -1;
     }
-    StandardImage result{};
     const int status = DecodePixels(info, data, dataSize, &result);
     TrackedFree(data);
     if (status != 0) return -1;

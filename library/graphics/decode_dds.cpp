@@ -99,13 +99,13 @@ int DecodeDds(StreamSource *source, StandardImage *image) {
         if (mipLevels > kMaxMipLevels) return -1;
     }
 
-    // Level 0 and each further level: blocks of 4x4 pixels (whole blocks only at the top level,
-    // at least one block below it), or rows of the pitch.
+    // Each level: blocks of 4x4 pixels, a partial block at the right and bottom edges counting
+    // whole (as the decompressor reads them), or rows of the pitch.
     uint64_t dataSize = 0;
     uint64_t pitch = 0;
     if (compression != kCompressionNone) {
         const uint64_t blockSize = compression == kCompressionDxt1 ? 8 : 16;
-        dataSize = blockSize * (width / 4) * (height / 4);
+        dataSize = blockSize * ((uint64_t{width} + 3) / 4) * ((uint64_t{height} + 3) / 4);
         for (uint32_t level = 1; level < mipLevels; ++level) {
             const uint64_t w = width >> level ? width >> level : 1, h = height >> level ? height >> level : 1;
             dataSize += blockSize * ((w + 3) / 4) * ((h + 3) / 4);

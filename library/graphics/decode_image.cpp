@@ -124,6 +124,49 @@ int32_t StreamSize(StreamSource *source) {
     return size;
 }
 
+void FlipRows(uint8_t *pixels, size_t pitch, size_t rows) {
+    if (rows < 2) return;
+    SwapBytes swap;
+    uint8_t *top = pixels;
+    uint8_t *bottom = pixels + (rows - 1) * pitch;
+    for (; top < bottom; top += pitch, bottom -= pitch) swap(top, bottom, pitch);
+}
+
+bool ReadRows(StreamSource *source, int32_t position, uint8_t *out, size_t pitch, size_t rows, bool bottomUp) {
+    constexpr size_t kChunkBytes = 64 * 1024;
+    if (bottomUp && source->ops.Read == GetMemoryStreamOps().Read) {
+        // A memory block costs nothing per read: each row goes straight to its place.
+        for (size_t i = 0; i < rows; ++i) {
+            if (!SeekTo(source, static_cast<int32_t>(position + i * pitch)) ||
+                !ReadExact(source, out + (rows - 1 - i) * pitch, pitch)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    if (!bottomUp || rows < 2 || pitch * rows <= kChunkBytes) {
+        // A small picture is reversed in place while it is still in the cache.
+        if (!SeekTo(source, position) || !ReadExact(source, out, pitch * rows)) return false;
+        if (bottomUp) FlipRows(out, pitch, rows);
+        return true;
+    }
+    // The last stored rows are the first output rows: read them a chunk at a time from the end
+    // into a block that stays in the cache, and copy its rows to their places from there.
+    const size_t chunkRows = pitch < kChunkBytes ? kChunkBytes / pitch : 1;
+    uint8_t *chunk = AllocBlock(chunkRows * pitch, false);
+    if (chunk == nullptr) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < rows;) {
+        const size_t n = rows - done < chunkRows ? rows - done : chunkRows;
+        ok = SeekTo(source, static_cast<int32_t>(position + (rows - done - n) * pitch)) &&
+             ReadExact(source, chunk, n * pitch);
+        for (size_t i = 0; ok && i < n; ++i) std::memcpy(out + (done + n - 1 - i) * pitch, chunk + i * pitch, pitch);
+        done += n;
+    }
+    TrackedFree(chunk);
+    return ok;
+}
+
 uint8_t *AllocBlock(uint64_t size, bool zero) {
     if (size == 0 || size > kMaxDecodedBytes) return nullptr;
     void *block = zero ? TrackedAllocZero(static_cast<int>(size), "", 0)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/file_stream.h"
 #include "graphics/standard_image.h"
@@ -65,6 +66,26 @@ inline bool SeekTo(StreamSource *source, int32_t offset, int origin = 0) {
 }
 // The stream's total size (the stream is left at 0), or -1.
 int32_t StreamSize(StreamSource *source);
+// Exchanges two non-overlapping runs of bytes through a buffer of its own (a byte-wise swap loop
+// is several times slower than copying).
+struct SwapBytes {
+    uint8_t buffer[4096];
+    void operator()(uint8_t *a, uint8_t *b, size_t size) {
+        while (size > 0) {
+            const size_t n = size < sizeof buffer ? size : sizeof buffer;
+            std::memcpy(buffer, a, n);
+            std::memcpy(a, b, n);
+            std::memcpy(b, buffer, n);
+            a += n, b += n, size -= n;
+        }
+    }
+};
+// Reverses the order of `rows` rows of `pitch` bytes in place.
+void FlipRows(uint8_t *pixels, size_t pitch, size_t rows);
+// Reads `rows` rows of `pitch` bytes stored from `position` into `out`; bottom-up rows are put
+// top to bottom as they are read, a few dozen kilobytes a read, so that no pass over the whole
+// picture is added. False on a seek failure or a short read.
+bool ReadRows(StreamSource *source, int32_t position, uint8_t *out, size_t pitch, size_t rows, bool bottomUp);
 // A tracked block of `size` bytes (zero-filled on request), or null when the size is 0, above
 // kMaxDecodedBytes, or the allocation fails.
 uint8_t *AllocBlock(uint64_t size, bool zero);

@@ -43,35 +43,25 @@ bool ExpandRle(const uint8_t *data, size_t size, int elementSize, uint8_t *out, 
     return true;
 }
 
-// Rows top to bottom, left to right: a copy when the descriptor says bottom-up (bit 5 clear)
-// or right-to-left (bit 4 set). Frees the block it replaces; null when the copy fails.
-uint8_t *OrientPixels(uint8_t *pixels, int width, int height, int pixelBytes, int descriptor) {
-    const bool bottomUp = (descriptor & 0x20) == 0;
-    const bool rightToLeft = (descriptor & 0x10) != 0;
-    if (!bottomUp && !rightToLeft) return pixels;
+// Puts the rows top to bottom, left to right, in place: the descriptor says bottom-up (bit 5
+// clear) or right-to-left (bit 4 set).
+void OrientPixels(uint8_t *pixels, int width, int height, int pixelBytes, int descriptor) {
     const size_t pitch = size_t{static_cast<uint32_t>(width)} * pixelBytes;
-    uint8_t *out = decode::AllocBlock(pitch * height, false);
-    if (out != nullptr) {
-        for (int y = 0; y < height; ++y) {
-            const uint8_t *src = pixels + (bottomUp ? height - 1 - y : y) * pitch;
-            uint8_t *dst = out + y * pitch;
-            if (!rightToLeft) {
-                std::memcpy(dst, src, pitch);
-                continue;
-            }
-            for (int x = 0; x < width; ++x) {
-                std::memcpy(dst + x * pixelBytes, src + (width - 1 - x) * pixelBytes, pixelBytes);
-            }
-        }
+    if ((descriptor & 0x20) == 0) decode::FlipRows(pixels, pitch, static_cast<size_t>(height));
+    if ((descriptor & 0x10) == 0) return;
+    decode::SwapBytes swap;
+    for (int y = 0; y < height; ++y) {
+        uint8_t *left = pixels + y * pitch;
+        uint8_t *right = left + pitch - pixelBytes;
+        for (; left < right; left += pixelBytes, right -= pixelBytes) swap(left, right, pixelBytes);
     }
-    TrackedFree(pixels);
-    return out;
 }
 
-// The stored pixels or indices from `position`: raw ones exactly, run-length ones expanded from
-// the data up to `dataEnd`. Null when the file is too short or the runs are cut.
+// The stored pixels or indices from `position`, `rows` rows of them: raw ones exactly (put top
+// to bottom as they are read when `bottomUp`), run-length ones expanded from the data up to
+// `dataEnd` (in their stored order). Null when the file is too short or the runs are cut.
 uint8_t *ReadStored(StreamSource *source, int32_t position, int32_t dataEnd, bool rle,
-                    int elementSize, uint64_t count) {
+                    int elementSize, uint64_t count, int rows, bool bottomUp) {
     if (position > dataEnd) return nullptr;
     const uint64_t available = static_cast<uint64_t>(dataEnd - position);
     const uint64_t size = count * elementSize;
@@ -82,7 +72,7 @@ uint8_t *ReadStored(StreamSource *source, int32_t position, int32_t dataEnd, boo
     if (out == nullptr) return nullptr;
     bool ok;
     if (!rle) {
-        ok = decode::ReadExact(source, out, size);
+        ok = decode::ReadRows(source, position, out, size / rows, rows, bottomUp);
     } else {
         uint8_t *data = decode::AllocBlock(available, false);
         ok = data != nullptr && decode::ReadExact(source, data, available) &&
@@ -155,7 +145,9 @@ int DecodeTga(StreamSource *source, StandardImage *image) {
 
     const uint64_t count = uint64_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height);
     uint8_t *pixels = ReadStored(source, position, rle ? dataEnd : fileSize, rle,
-                                 mapped ? 1 : pixelBytes, count);
+                                 mapped ? 1 : pixelBytes, count, height, (descriptor & 0x20) == 0);
+    // Raw rows were read top to bottom already.
+    const int orientation = rle ? descriptor : descriptor | 0x20;
     if (pixels == nullptr) return -1;
     if (mapped) {
         uint8_t *colors = decode::AllocBlock(count * pixelBytes, false);
@@ -167,8 +159,8 @@ int DecodeTga(StreamSource *source, StandardImage *image) {
         TrackedFree(pixels);
         pixels = colors;
     }
-    if (pixels != nullptr) pixels = OrientPixels(pixels, width, height, pixelBytes, descriptor);
     if (pixels == nullptr) return -1;
+    OrientPixels(pixels, width, height, pixelBytes, orientation);
 
     StandardImage result{};
     if (pixelBytes == 2) {

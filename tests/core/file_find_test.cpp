@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -144,4 +145,35 @@ TEST(PathResolveTest, NamesCompareIgnoringCase) {
     EXPECT_TRUE(zq::NameMatchesPattern("abcabd", "*abd"));
     EXPECT_TRUE(zq::NameMatchesPattern("README", "readme.*"));
     EXPECT_FALSE(zq::NameMatchesPattern("README", "read"));
+}
+
+// A directory that had been left alone for a while keeps its listing between lookups; adding,
+// renaming or removing an entry changes its time, so the next lookup sees the change. A directory
+// changed just now is read on every lookup. Both ways give what a fresh read would.
+TEST_F(FileFindTest, CaseInsensitiveLookupsFollowChangesToTheDirectory) {
+    namespace fs = std::filesystem;
+    for (const bool settled : {true, false}) {
+        SCOPED_TRACE(settled ? "settled" : "changed just now");
+        const fs::path dir = scratch_ / (settled ? "Old" : "New");
+        fs::create_directory(dir);
+        WriteBytes((dir / "Picture.BMP").string(), PatternBytes(3, 1));
+        const auto age = [&] {
+            if (settled) fs::last_write_time(dir, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        };
+        age();
+        const std::string base = dir.string() + "/";
+        EXPECT_EQ(zq::ResolveFilePath((base + "PICTURE.bmp").c_str()), base + "Picture.BMP");
+        EXPECT_EQ(zq::ResolveFilePath((base + "picture_a.bmp").c_str()), base + "picture_a.bmp");
+
+        WriteBytes((dir / "Picture_A.bmp").string(), PatternBytes(3, 2));
+        age();
+        EXPECT_EQ(zq::ResolveFilePath((base + "picture_a.bmp").c_str()), base + "Picture_A.bmp");
+        fs::rename(dir / "Picture.BMP", dir / "other.bmp");
+        age();
+        EXPECT_EQ(zq::ResolveFilePath((base + "PICTURE.bmp").c_str()), base + "PICTURE.bmp");
+        EXPECT_EQ(zq::ResolveFilePath((base + "OTHER.BMP").c_str()), base + "other.bmp");
+        fs::remove(dir / "Picture_A.bmp");
+        age();
+        EXPECT_EQ(zq::ResolveFilePath((base + "picture_a.bmp").c_str()), base + "picture_a.bmp");
+    }
 }

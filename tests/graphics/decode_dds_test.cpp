@@ -60,6 +60,9 @@ TEST(DecodeDds, BlockCompressedDataIsKeptWithItsMipChain) {
         {"DXT1", 8, 8, 4, 32 + 8 + 8 + 8, zq::kCompressionDxt1, 4},
         {"DXT3", 16, 8, 0, 128, zq::kCompressionDxt3, 8},
         {"DXT5", 8, 4, 2, 32 + 16, zq::kCompressionDxt5, 8},
+        // Partial blocks at the edges are stored whole: 13 x 7 pixels are 4 x 2 blocks.
+        {"DXT1", 13, 7, 0, 8 * 4 * 2, zq::kCompressionDxt1, 4},
+        {"DXT5", 3, 2, 0, 16, zq::kCompressionDxt5, 8},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.code + std::to_string(c.mips));
@@ -120,8 +123,6 @@ TEST(DecodeDds, UnsupportedOrShortFilesAreRefused) {
     numberedWithRgbFlag.dataSize = 16;
     DdsHeaderFields excludedNumber{2, 2, kFourCc, 28};   // an 8-bit alpha-only format
     excludedNumber.dataSize = 4;
-    DdsHeaderFields tinyBlocks{2, 2, kFourCc, Code("DXT1")};
-    tinyBlocks.dataSize = 8;
     DdsHeaderFields oddBits{2, 2, 0x41, 0, 12, {0xF00, 0xF0, 0xF, 0}};
     oddBits.dataSize = 8;
     DdsHeaderFields narrowPitch{4, 2, 0x41, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}};
@@ -138,7 +139,6 @@ TEST(DecodeDds, UnsupportedOrShortFilesAreRefused) {
         {"unknown four-character code", MakeDds(unknownCode)},
         {"numbered format with other flags", MakeDds(numberedWithRgbFlag)},
         {"numbered format not in the list", MakeDds(excludedNumber)},
-        {"blocks smaller than 4 x 4", MakeDds(tinyBlocks)},
         {"12-bit pixels", MakeDds(oddBits)},
         {"pitch narrower than a row", MakeDds(narrowPitch)},
         {"size beyond the data", MakeDds(huge)},

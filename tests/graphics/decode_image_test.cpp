@@ -130,6 +130,56 @@ TEST(LoadImage, ReadsFilesAndMemoryBlocks) {
     EXPECT_EQ(image.pixels, nullptr);
 }
 
+// Bottom-up rows are read into place by chunks from a file and row by row from a memory block:
+// large and small pictures, BMP and TGA, come out the same from a file, a memory block and a
+// plain stream, and top-down rows as stored.
+TEST(LoadImage, BottomUpRowsAreTheSameFromFilesAndMemory) {
+    const Bytes go = zqtest::ReadFileBytes(zqtest::SourceDir() + "/assets/GAZUMO/GO.bmp");
+    zqtest::ImageHolder reference;
+    ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeImage, go, &reference.image), 0);
+    // The same pixels as a bottom-up TGA and as a top-down one.
+    auto tga = [&](bool topDown) {
+        const zq::StandardImage &r = reference.image;
+        Bytes file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        zqtest::Put16(file, static_cast<uint32_t>(r.width));
+        zqtest::Put16(file, static_cast<uint32_t>(r.height));
+        zqtest::PutBytes(file, {24, topDown ? 0x20 : 0});
+        for (int i = 0; i < r.height; ++i) {
+            const uint8_t *row = r.pixels + (topDown ? i : r.height - 1 - i) * r.pitch;
+            file.insert(file.end(), row, row + r.width * 3);
+        }
+        return file;
+    };
+    const struct {
+        const char *name;
+        Bytes file;
+    } cases[] = {
+        {"GO.bmp", go},
+        {"mahi2.bmp", zqtest::ReadFileBytes(zqtest::SourceDir() + "/assets/GAZUMO/mahi2.bmp")},
+        {"he.bmp", zqtest::ReadFileBytes(zqtest::SourceDir() + "/assets/GAZUMO/he.bmp")},
+        {"bottom-up.tga", tga(false)},
+        {"top-down.tga", tga(true)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.file.empty());
+        WriteFile("rows.bin", c.file);
+        zqtest::ImageHolder fromStream, fromFile, fromMemory;
+        ASSERT_EQ(zqtest::DecodeBytes(zq::DecodeImage, c.file, &fromStream.image), 0);
+        ASSERT_EQ(zq::LoadImage("rows.bin", nullptr, 0, 0, 0, &fromFile.image), 0);
+        ASSERT_EQ(zq::LoadImage(nullptr, c.file.data(), static_cast<int>(c.file.size()), 1, 0, &fromMemory.image), 0);
+        const size_t size = size_t(fromStream.image.pitch) * fromStream.image.height;
+        const Bytes expected(fromStream.image.pixels, fromStream.image.pixels + size);
+        for (const zq::StandardImage *image : {&fromFile.image, &fromMemory.image}) {
+            ASSERT_EQ(size_t(image->pitch) * image->height, size);
+            EXPECT_EQ(Bytes(image->pixels, image->pixels + size), expected);
+        }
+        if (std::string(c.name).find(".tga") != std::string::npos) {
+            EXPECT_EQ(Bytes(reference.image.pixels, reference.image.pixels + size), expected);
+        }
+    }
+}
+
 TEST(LoadImage, MirrorFlagReversesRowsAndDecompressesBlocks) {
     const Bytes bmp = SmallBmp();
     zqtest::ImageHolder h;

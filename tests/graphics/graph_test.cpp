@@ -344,6 +344,60 @@ TEST_F(GraphFileTest, FailuresAreLogged) {
     EXPECT_EQ(GraphCount(), 0);
 }
 
+// A 24-bit bottom-up BMP whose pixel (x, y) is (x, y, 7).
+void WriteSheet(const char *path, int width, int height) {
+    const int rowSize = (width * 3 + 3) & ~3;
+    std::string file(54 + size_t(rowSize) * height, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = char(v >> (8 * i));
+    };
+    file[0] = 'B', file[1] = 'M';
+    put32(2, uint32_t(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(width));
+    put32(22, uint32_t(height));
+    file[26] = 1, file[28] = 24;
+    for (int y = 0; y < height; ++y) {
+        char *row = &file[54 + size_t(rowSize) * (height - 1 - y)];
+        for (int x = 0; x < width; ++x) row[3 * x] = 7, row[3 * x + 1] = char(y), row[3 * x + 2] = char(x);
+    }
+    std::ofstream(path, std::ios::binary) << file;
+}
+
+// The game's division of sheets 300 and 250 pixels wide: cells at x = 0, 100 and 200, the last
+// one 50 wide on the narrower sheet; releasing two cells keeps the picture for the third. A grid
+// whose second row starts below the picture fails with the division line and leaves no graph.
+TEST_F(GraphFileTest, DividedFilesOfEitherWidthAndAGridPastThePicture) {
+    for (const int width : {300, 250}) {
+        SCOPED_TRACE(width);
+        WriteSheet("sheet.bmp", width, 133);
+        int cells[3] = {-2, -2, -2};
+        ASSERT_EQ(LoadDividedGraphFile("sheet.bmp", 3, 3, 1, 100, 133, cells, 0), 0);
+        EXPECT_EQ(GraphCount(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const GraphRecord &cell = *zq::GraphFromHandle(cells[i]);
+            EXPECT_EQ(cell.offsetX, 100 * i);
+            EXPECT_EQ(cell.width, i < 2 || width == 300 ? 100 : 50);
+            EXPECT_EQ(cell.height, 133);
+            EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[i]), 9, 4), ScreenColor(100 * i + 9, 4, 7));
+        }
+        zq::GraphPicture *picture = zq::GraphFromHandle(cells[2])->picture;
+        EXPECT_EQ(ReleaseGraph(cells[0]), 0);
+        EXPECT_EQ(ReleaseGraph(cells[1]), 0);
+        EXPECT_EQ(picture->refCount, 1);
+        EXPECT_EQ(ReadPixel(*zq::GraphImage(cells[2]), 1, 2), ScreenColor(201, 2, 7));
+        EXPECT_EQ(ReleaseGraph(cells[2]), 0);
+        EXPECT_EQ(GraphCount(), 0);
+    }
+    const size_t mark = ReadLog().size();
+    int cells[6];
+    EXPECT_EQ(LoadDividedGraphFile("sheet.bmp", 6, 3, 2, 100, 133, cells, 0), -1);
+    ExpectLogged(mark, ShiftJis("グラフィックの分割に失敗しました in CreateDivGraphFromGraphImage"));
+    EXPECT_EQ(GraphCount(), 0);
+    EXPECT_EQ(CheckAllocations(), 0);
+}
+
 // After the device was restored, graphs with a file get their pixels back from it, cells from their
 // rectangle of the sheet; a graph whose file is gone keeps what it has.
 TEST_F(GraphFileTest, RestoreReloadsGraphsFromTheirFiles) {
