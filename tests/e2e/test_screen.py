@@ -1,7 +1,7 @@
 """The screen with the real host under Xvfb: known colours drawn into the screen image appear in
 the window, for the 16-bit and the 32-bit screen, through FlipScreen and through the front
 buffer's own timer without any flip; a keyed sprite drawn over them shows the backdrop through
-its key-green pixels.
+its key-green pixels; under the 320 x 240 emulation the top-left quarter fills the window doubled.
 
 Run: /usr/bin/python3 tests/e2e/test_screen.py --binary build/gazumo --assets assets
 (the probe program is found through the ZQ_PROBES environment variable)
@@ -98,6 +98,14 @@ def test_keyed_sprite_over_backdrop(args):
     return check_colours(args, 16, "keyed")
 
 
+def test_emulated_320x240_16_bit(args):
+    return check_colours(args, 16, "emulated")
+
+
+def test_emulated_320x240_32_bit(args):
+    return check_colours(args, 32, "emulated")
+
+
 if __name__ == "__main__":
-    main([test_flip_16_bit, test_flip_32_bit, test_front_buffer_without_flip, test_keyed_sprite_over_backdrop],
-         __doc__.splitlines()[0])
+    main([test_flip_16_bit, test_flip_32_bit, test_front_buffer_without_flip, test_keyed_sprite_over_backdrop,
+          test_emulated_320x240_16_bit, test_emulated_320x240_32_bit], __doc__.splitlines()[0])
