@@ -3,7 +3,8 @@
 //
 // SDL's video subsystem is started on first need (ReadDesktop, OpenWindow) and stopped by
 // CloseWindow, so a later OpenWindow starts afresh and nothing waits when there is no display.
-// SDL's environment variables are honoured (SDL_VIDEODRIVER=offscreen runs headless).
+// SDL's environment variables are honoured (SDL_VIDEODRIVER=offscreen runs headless). A picture is
+// presented by one SDL blit from its own memory into the window's pixel buffer.
 #include "platform/host_sdl.h"
 
 #include "zqlib.h"
@@ -314,7 +315,7 @@ bool HostSdl::Present(const PresentRequest &request) {
         Fail("cannot present the picture", true);
         return false;
     }
-    SDL_Rect from = {request.srcX, request.srcY, request.srcWidth, request.srcHeight};
+    const SDL_Rect from = {request.srcX, request.srcY, request.srcWidth, request.srcHeight};
     SDL_Rect to = {0, 0, target->w, target->h};
     int result;
     if (from.w == to.w && from.h == to.h) {
@@ -375,8 +376,7 @@ SDL_Surface *HostSdl::StretchSource(SDL_Surface *picture, const SDL_Rect &from, 
                                                         target->format->format);
         if (!stretchSource_) return nullptr;
     }
-    SDL_Rect rect = from;
-    return SDL_BlitSurface(picture, &rect, stretchSource_, nullptr) == 0 ? stretchSource_ : nullptr;
+    return SDL_BlitSurface(picture, &from, stretchSource_, nullptr) == 0 ? stretchSource_ : nullptr;
 }
 
 void HostSdl::ReleasePresentation() {
