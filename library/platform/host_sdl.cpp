@@ -394,6 +394,18 @@ bool HostSdl::WindowClientSize(int *width, int *height) const {
     return true;
 }
 
+int64_t HostSdl::WindowPixel(int x, int y) const {
+    SDL_Surface *surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
+    if (!surface || x < 0 || y < 0 || x >= surface->w || y >= surface->h) return -1;
+    const int bytes = surface->format->BytesPerPixel;
+    const uint8_t *p = static_cast<const uint8_t *>(surface->pixels) + y * surface->pitch + x * bytes;
+    Uint32 value = 0;
+    std::memcpy(&value, p, static_cast<size_t>(std::min(bytes, 4)));
+    Uint8 red, green, blue;
+    SDL_GetRGB(value, surface->format, &red, &green, &blue);
+    return red << 16 | green << 8 | blue;
+}
+
 // Starts SDL's video (and with it the event) subsystem once; false with the reason when there is
 // no display to use.
 bool HostSdl::StartVideo() {

@@ -82,6 +82,9 @@ public:
     // What the window shows now, as SDL reports it: caption (empty without a window) and client size.
     std::string WindowCaption() const;
     bool WindowClientSize(int *width, int *height) const;
+    // The colour (0xRRGGBB) of a pixel of the window's buffer as last presented; -1 outside it or
+    // without a window.
+    int64_t WindowPixel(int x, int y) const;
 
 private:
     bool StartVideo();
