@@ -27,7 +27,10 @@ namespace {
 constexpr const char *kDefaultClassName = "D123987X";
 constexpr const char *kDefaultTitle = "ZqLib";
 constexpr int kMessagesPerCall = 5;
-constexpr int kSettleMilliseconds = 200;  // messages processed after creation so the window maps
+// After creation, messages are processed until the window has settled on the desktop (mapped,
+// exposed, focused): at most this long, and no longer than it takes the messages to stop coming.
+constexpr int kSettleMilliseconds = 200;
+constexpr int kSettleQuietMilliseconds = 20;
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 480;
 
@@ -52,6 +55,7 @@ struct WindowState {
     int inactiveSince = 0;
     int reentry = 0;
     int instanceLocked = 0;
+    unsigned messagesHandled = 0;  // counts every message dispatched, to see when they stop
 };
 
 WindowState &State() {
@@ -150,6 +154,7 @@ void ReleaseDroppedFiles() {
 
 void Dispatch(const HostEvent &event) {
     WindowState &w = State();
+    ++w.messagesHandled;
     switch (event.type) {
     case HostEventType::Close: HandleClose(); break;
     case HostEventType::Quit: w.quit = 1; break;
@@ -172,6 +177,26 @@ bool NextMessage(HostEvent *event) {
         return true;
     }
     return ActiveHost().PollEvent(event);
+}
+
+// Processes messages while the new window appears. The host has shown the window before it
+// returns from opening it; what follows (exposure, focus) arrives within milliseconds, so a pause
+// with no message ends the wait well before its limit.
+void SettleNewWindow() {
+    WindowState &w = State();
+    const int start = GetMillisecondCount();
+    int lastMessage = start;
+    unsigned seen = w.messagesHandled;
+    for (;;) {
+        if (ProcessMessagesBody() != 0) return;
+        const int now = GetMillisecondCount();
+        if (w.messagesHandled != seen) {
+            seen = w.messagesHandled;
+            lastMessage = now;
+        }
+        if (now - start >= kSettleMilliseconds || now - lastMessage >= kSettleQuietMilliseconds) return;
+        ActiveHost().Sleep(1);
+    }
 }
 
 void PostClose() {
@@ -251,8 +276,7 @@ int CreateMainWindow() {
     ApplyCursorForNewWindow(fullScreen);
 
     host.RaiseWindow();
-    const int start = GetMillisecondCount();
-    while (GetMillisecondCount() - start < kSettleMilliseconds && ProcessMessagesBody() == 0) host.Sleep(1);
+    SettleNewWindow();
     FitWindow();
     w.creating = 0;
     return 0;

@@ -3,7 +3,8 @@
 //
 // SDL's video subsystem is started on first need (ReadDesktop, OpenWindow) and stopped by
 // CloseWindow, so a later OpenWindow starts afresh and nothing waits when there is no display.
-// SDL's environment variables are honoured (SDL_VIDEODRIVER=offscreen runs headless).
+// SDL's environment variables are honoured (SDL_VIDEODRIVER=offscreen runs headless). A picture is
+// presented by one SDL blit from its own memory into the window's pixel buffer.
 #include "platform/host_sdl.h"
 
 #include "zqlib.h"
@@ -55,6 +56,10 @@ void SetVideoHints() {
     // library's to switch (SetScreenSaver), not SDL's at start-up.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // The picture is drawn in software: the window's own pixel buffer (shared memory under X11)
+    // takes it directly. Left to itself SDL would back that buffer with a 3D renderer, loading a
+    // software 3D driver with its threads (tens of megabytes) only to copy one picture per frame.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 }
 
 // SDL's video drivers that show nothing.
@@ -208,9 +213,6 @@ bool HostSdl::OpenWindow(const WindowRequest &request) {
         if (startedHere) StopVideo();
         return false;
     }
-    // A renderer may have to make the window anew (for another visual), which changes its
-    // identity on the desktop: make it now, before anyone outside can have seen the window.
-    PrepareRenderer();
     DetectLayout();
     SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
     SDL_DisplayMode mode;
@@ -306,16 +308,29 @@ bool HostSdl::Present(const PresentRequest &request) {
         lastError_ = "no window to present in";
         return false;
     }
-    if (!PrepareTexture(request.width, request.height, request.bitsPerPixel)) return false;
-    const SDL_Rect source = {request.srcX, request.srcY, request.srcWidth, request.srcHeight};
-    if (SDL_UpdateTexture(texture_, &source, static_cast<const uint8_t *>(request.pixels) +
-                                                 request.srcY * request.pitch + request.srcX * (request.bitsPerPixel / 8),
-                          request.pitch) != 0 ||
-        SDL_RenderCopy(renderer_, texture_, &source, nullptr) != 0) {
+    // SDL makes the window's buffer on first use and anew after a size change.
+    SDL_Surface *target = SDL_GetWindowSurface(window_);
+    SDL_Surface *picture = target ? WrapPicture(request) : nullptr;
+    if (!picture) {
         Fail("cannot present the picture", true);
         return false;
     }
-    SDL_RenderPresent(renderer_);
+    const SDL_Rect from = {request.srcX, request.srcY, request.srcWidth, request.srcHeight};
+    SDL_Rect to = {0, 0, target->w, target->h};
+    int result;
+    if (from.w == to.w && from.h == to.h) {
+        // A plain copy, or SDL's conversion when the window's layout differs from the picture's.
+        result = SDL_BlitSurface(picture, &from, target, &to);
+    } else if (picture->format->format == target->format->format) {
+        result = SDL_BlitScaled(picture, &from, target, &to);
+    } else {
+        SDL_Surface *source = StretchSource(picture, from, target);
+        result = source ? SDL_BlitScaled(source, nullptr, target, &to) : -1;
+    }
+    if (result != 0 || SDL_UpdateWindowSurface(window_) != 0) {
+        Fail("cannot present the picture", true);
+        return false;
+    }
     return true;
 }
 
@@ -338,40 +353,37 @@ void HostSdl::WaitVerticalBlank() {
     while (Nanoseconds() < deadline) std::this_thread::yield();
 }
 
-// The renderer and a streaming texture in the screen's own layout, made when first needed and
-// again when the picture's size or depth changes.
-bool HostSdl::PrepareRenderer() {
-    if (renderer_) return true;
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    // The picture is drawn in software already: a software renderer only copies it into the
-    // window, without loading a 3D driver for that.
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) Fail("cannot make a renderer for the window", true);
-    return renderer_ != nullptr;
+// The caller's pixels as a surface of their own layout, made again only when the block moves or
+// its layout changes.
+SDL_Surface *HostSdl::WrapPicture(const PresentRequest &request) {
+    const Uint32 format = request.bitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+    if (picture_ && picture_->pixels == request.pixels && picture_->w == request.width &&
+        picture_->h == request.height && picture_->pitch == request.pitch && picture_->format->format == format) {
+        return picture_;
+    }
+    if (picture_) SDL_FreeSurface(picture_);
+    picture_ = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<void *>(request.pixels), request.width, request.height,
+                                                  request.bitsPerPixel, request.pitch, format);
+    return picture_;
 }
 
-bool HostSdl::PrepareTexture(int width, int height, int bitsPerPixel) {
-    if (!PrepareRenderer()) return false;
-    if (texture_ && textureWidth_ == width && textureHeight_ == height && textureBits_ == bitsPerPixel) return true;
-    if (texture_) SDL_DestroyTexture(texture_);
-    const Uint32 format = bitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
-    texture_ = SDL_CreateTexture(renderer_, format, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!texture_) {
-        Fail("cannot make the screen texture", true);
-        return false;
+// The source rectangle converted to the window's layout, ready for a stretch within one layout.
+SDL_Surface *HostSdl::StretchSource(SDL_Surface *picture, const SDL_Rect &from, const SDL_Surface *target) {
+    if (!stretchSource_ || stretchSource_->w != from.w || stretchSource_->h != from.h ||
+        stretchSource_->format->format != target->format->format) {
+        if (stretchSource_) SDL_FreeSurface(stretchSource_);
+        stretchSource_ = SDL_CreateRGBSurfaceWithFormat(0, from.w, from.h, target->format->BitsPerPixel,
+                                                        target->format->format);
+        if (!stretchSource_) return nullptr;
     }
-    textureWidth_ = width;
-    textureHeight_ = height;
-    textureBits_ = bitsPerPixel;
-    return true;
+    return SDL_BlitSurface(picture, &from, stretchSource_, nullptr) == 0 ? stretchSource_ : nullptr;
 }
 
 void HostSdl::ReleasePresentation() {
-    if (texture_) SDL_DestroyTexture(texture_);
-    if (renderer_) SDL_DestroyRenderer(renderer_);
-    texture_ = nullptr;
-    renderer_ = nullptr;
-    textureWidth_ = textureHeight_ = textureBits_ = 0;
+    if (picture_) SDL_FreeSurface(picture_);
+    if (stretchSource_) SDL_FreeSurface(stretchSource_);
+    picture_ = nullptr;
+    stretchSource_ = nullptr;
 }
 
 std::string HostSdl::WindowCaption() const { return window_ ? SDL_GetWindowTitle(window_) : ""; }
@@ -380,6 +392,18 @@ bool HostSdl::WindowClientSize(int *width, int *height) const {
     if (!window_) return false;
     SDL_GetWindowSize(window_, width, height);
     return true;
+}
+
+int64_t HostSdl::WindowPixel(int x, int y) const {
+    SDL_Surface *surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
+    if (!surface || x < 0 || y < 0 || x >= surface->w || y >= surface->h) return -1;
+    const int bytes = surface->format->BytesPerPixel;
+    const uint8_t *p = static_cast<const uint8_t *>(surface->pixels) + y * surface->pitch + x * bytes;
+    Uint32 value = 0;
+    std::memcpy(&value, p, static_cast<size_t>(std::min(bytes, 4)));
+    Uint8 red, green, blue;
+    SDL_GetRGB(value, surface->format, &red, &green, &blue);
+    return red << 16 | green << 8 | blue;
 }
 
 // Starts SDL's video (and with it the event) subsystem once; false with the reason when there is

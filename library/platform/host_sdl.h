@@ -14,9 +14,9 @@
 #include <string>
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
+struct SDL_Surface;
 union SDL_Event;
+struct SDL_Rect;
 
 namespace zq {
 
@@ -82,6 +82,9 @@ public:
     // What the window shows now, as SDL reports it: caption (empty without a window) and client size.
     std::string WindowCaption() const;
     bool WindowClientSize(int *width, int *height) const;
+    // The colour (0xRRGGBB) of a pixel of the window's buffer as last presented; -1 outside it or
+    // without a window.
+    int64_t WindowPixel(int x, int y) const;
 
 private:
     bool StartVideo();
@@ -89,16 +92,19 @@ private:
     void Fail(const char *what, bool withSdlError);
     void DetectLayout();
     bool TranslateEvent(const SDL_Event &event, HostEvent *out);
-    bool PrepareRenderer();
-    bool PrepareTexture(int width, int height, int bitsPerPixel);
+    SDL_Surface *WrapPicture(const PresentRequest &request);
+    SDL_Surface *StretchSource(SDL_Surface *picture, const SDL_Rect &from, const SDL_Surface *target);
     void ReleasePresentation();
     static int WatchKeys(void *self, SDL_Event *event);
 
     std::string lastError_;
     SDL_Window *window_ = nullptr;
-    SDL_Renderer *renderer_ = nullptr;
-    SDL_Texture *texture_ = nullptr;
-    int textureWidth_ = 0, textureHeight_ = 0, textureBits_ = 0;
+    // The caller's picture seen as an SDL surface (its pixels are not copied), kept while the
+    // picture's memory and layout stay the same.
+    SDL_Surface *picture_ = nullptr;
+    // A stretch between two layouts goes through this copy of the source rectangle in the
+    // window's layout, because SDL stretches quickly only within one layout.
+    SDL_Surface *stretchSource_ = nullptr;
     VerticalBlankClock verticalBlank_;
     bool videoStarted_ = false;
     bool japaneseLayout_ = false;

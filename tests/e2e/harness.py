@@ -293,11 +293,14 @@ def parse_args(description):
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--binary", required=True, help="the program under test")
     parser.add_argument("--assets", required=True, help="its working directory")
-    parser.add_argument("--keep", help="folder for screenshots (default: a temporary one)")
+    parser.add_argument("--keep", help="folder for screenshots, made when missing (default: a temporary one)")
     args = parser.parse_args()
     # The program runs in the assets folder: a relative path to it must not depend on that.
     args.binary = os.path.abspath(args.binary)
     args.assets = os.path.abspath(args.assets)
+    if args.keep:
+        args.keep = os.path.abspath(args.keep)
+        os.makedirs(args.keep, exist_ok=True)
     return args
 
 

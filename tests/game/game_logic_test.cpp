@@ -1,6 +1,6 @@
 // The game's rules, one frame at a time on the virtual host with a fixed seed: the length of a
-// game, spawning, the hit test's boundaries, speed-ups, the click latch, rank titles and the
-// score files.
+// game, spawning, the hit test's boundaries, speed-ups, the click latch within and across scenes,
+// rank titles and the score files.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -238,6 +238,42 @@ TEST_F(GameLogicTest, HeldButtonIntoTheResultStoresNothingUntilReleased) {
     ResultWork(*state);
     EXPECT_EQ(state->scene, SCENE_RESULT);
     EXPECT_EQ(FileBytes("save/s2.dat"), std::string());
+}
+
+TEST_F(GameLogicTest, ClickLatchCarriesOneHeldClickNoFurtherThanItsScene) {
+    std::remove("save/s.dat");
+    std::remove("save/s2.dat");
+    state->mouseX = 320;
+    state->mouseY = 5000;  // nothing is eaten
+    state->score = 0;
+    struct Step {
+        const char *what;
+        int buttons;
+        int hitPoints;  // set before the frame; 0 keeps the running value
+        int scene, latch;
+        bool saved;
+    };
+    const Step steps[] = {
+        {"held from start-up", MOUSE_LEFT, 0, SCENE_TITLE, 1, false},
+        {"released on the title", 0, 0, SCENE_TITLE, 0, false},
+        {"the click starts play", MOUSE_LEFT, 0, SCENE_PLAY, 1, false},
+        {"held through play", MOUSE_LEFT, 0, SCENE_PLAY, 1, false},
+        {"held into the result", MOUSE_LEFT, 1, SCENE_RESULT, 1, false},
+        {"still held on the result", MOUSE_LEFT, 0, SCENE_RESULT, 1, false},
+        {"released on the result", 0, 0, SCENE_RESULT, 0, false},
+        {"the click stores and resets", MOUSE_LEFT, 0, SCENE_TITLE, 1, true},
+        {"held into the new title", MOUSE_LEFT, 0, SCENE_TITLE, 1, true},
+        {"released again", 0, 0, SCENE_TITLE, 0, true},
+        {"the next click starts play", MOUSE_LEFT, 0, SCENE_PLAY, 1, true},
+    };
+    for (const Step &step : steps) {
+        if (step.hitPoints) state->hitPoints = step.hitPoints;
+        host.SetMouse(0, 0, step.buttons);
+        RunScenes(*state);
+        EXPECT_EQ(state->scene, step.scene) << step.what;
+        EXPECT_EQ(state->clickLatch, step.latch) << step.what;
+        EXPECT_EQ(!FileBytes("save/s2.dat").empty(), step.saved) << step.what;
+    }
 }
 
 }  // namespace

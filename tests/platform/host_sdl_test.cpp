@@ -1,5 +1,6 @@
 // The SDL host run headless (SDL's offscreen video driver): window, events, keyboard and mouse
-// without a display; the scancode table; the instance lock across processes; the desktop depth rule.
+// without a display, and pictures presented into it; the scancode table; the instance lock across
+// processes; the desktop depth rule.
 #include "platform/host_sdl.h"
 #include "platform/keymap_sdl.h"
 #include "zqlib.h"
@@ -8,9 +9,11 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include <sys/wait.h>
@@ -93,6 +96,83 @@ TEST_F(HostSdlWindow, KeyboardAndMouseReadNothingWithoutInput) {
     host.ReadKeyboard(keys);
     for (int code = 0; code < kKeyCodeCount; ++code) EXPECT_EQ(keys[code], 0) << code;
     EXPECT_EQ(host.MouseButtons(), 0);
+}
+
+// A picture in the screen's layout (R5G6B5 or X8R8G8B8) whose top-left region of regionWidth x
+// regionHeight is four coloured quarters, black elsewhere, with a pitch wider than a line so that
+// the host must honour it.
+struct QuarterPicture {
+    static constexpr int kColors[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    int width, height, bits, pitch;
+    std::vector<uint8_t> pixels;
+
+    QuarterPicture(int w, int h, int b, int regionWidth, int regionHeight)
+        : width(w), height(h), bits(b), pitch(w * b / 8 + 16), pixels(size_t(pitch) * h) {
+        for (int y = 0; y < regionHeight; ++y) {
+            for (int x = 0; x < regionWidth; ++x) {
+                const int rgb = kColors[(y >= regionHeight / 2) * 2 + (x >= regionWidth / 2)];
+                uint8_t *p = pixels.data() + y * pitch + x * (b / 8);
+                if (b == 16) {
+                    const uint16_t v = uint16_t((rgb >> 19 & 0x1F) << 11 | (rgb >> 10 & 0x3F) << 5 | (rgb >> 3 & 0x1F));
+                    std::memcpy(p, &v, 2);
+                } else {
+                    const uint32_t v = 0xFF000000u | uint32_t(rgb);
+                    std::memcpy(p, &v, 4);
+                }
+            }
+        }
+    }
+    QuarterPicture(int w, int h, int b) : QuarterPicture(w, h, b, w, h) {}
+    PresentRequest Whole() const { return {pixels.data(), width, height, pitch, bits, 0, 0, width, height}; }
+};
+
+// The colour bits a 16-bit pixel keeps.
+constexpr int64_t kKept = 0xF8FCF8;
+
+TEST_F(HostSdlWindow, PresentsPicturesCopiedOrStretchedOverTheWindow) {
+    struct Case {
+        int bits;
+        int windowWidth, windowHeight;
+        int pictureWidth, pictureHeight;
+        int sourceWidth, sourceHeight;  // the presented top-left rectangle, as 320 x 240 emulation has it
+    };
+    const Case cases[] = {
+        {16, 64, 48, 64, 48, 64, 48},   {32, 64, 48, 64, 48, 64, 48},     // copied
+        {16, 128, 96, 64, 48, 64, 48},  {32, 128, 96, 64, 48, 64, 48},    // the whole picture stretched
+        {16, 128, 96, 128, 96, 64, 48}, {32, 128, 96, 128, 96, 64, 48},  // its top-left quarter stretched
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bits << " bits, window " << c.windowWidth << " x " << c.windowHeight
+                                        << ", source " << c.sourceWidth << " x " << c.sourceHeight << " of "
+                                        << c.pictureWidth << " x " << c.pictureHeight);
+        ASSERT_TRUE(Open("present", c.windowWidth, c.windowHeight)) << host.LastError();
+        QuarterPicture picture(c.pictureWidth, c.pictureHeight, c.bits, c.sourceWidth, c.sourceHeight);
+        PresentRequest request = picture.Whole();
+        request.srcWidth = c.sourceWidth;
+        request.srcHeight = c.sourceHeight;
+        ASSERT_TRUE(host.Present(request)) << host.LastError();
+        const int w = c.windowWidth, h = c.windowHeight;
+        for (int q = 0; q < 4; ++q) {
+            const int64_t expected = QuarterPicture::kColors[q] & kKept;
+            const int right = q % 2, bottom = q / 2;
+            // The quarter's outer corner and its centre.
+            EXPECT_EQ(host.WindowPixel(right ? w - 1 : 0, bottom ? h - 1 : 0) & kKept, expected) << q;
+            EXPECT_EQ(host.WindowPixel(w / 4 + right * w / 2, h / 4 + bottom * h / 2) & kKept, expected) << q;
+        }
+        EXPECT_EQ(host.WindowPixel(w, 0), -1);
+        host.CloseWindow();
+    }
+}
+
+TEST_F(HostSdlWindow, PresentsIntoTheNewSizeAfterAResize) {
+    ASSERT_TRUE(Open("resize", 64, 48)) << host.LastError();
+    QuarterPicture picture(64, 48, 16);
+    ASSERT_TRUE(host.Present(picture.Whole())) << host.LastError();
+    host.SetClientSize(128, 96);
+    ASSERT_TRUE(host.Present(picture.Whole())) << host.LastError();
+    EXPECT_EQ(host.WindowPixel(127, 95) & kKept, 0xFFFFFF & kKept);
+    EXPECT_EQ(host.WindowPixel(100, 20) & kKept, 0x00FF00 & kKept);
+    EXPECT_EQ(host.WindowPixel(128, 0), -1);
 }
 
 TEST(HostSdlNoWindow, CallsWithoutWindowAreHarmless) {
