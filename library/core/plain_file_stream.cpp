@@ -128,23 +128,41 @@ void ReadAhead(FileAccessShared *s) {
     if (n > 0) s->cacheFill += n;
 }
 
+// Copies the front of the cache into the read's destination, as far as both go; the count copied.
+int32_t TakeFromCache(FileAccessShared *s, int32_t wanted) {
+    const int32_t n = s->cacheFill < wanted ? s->cacheFill : wanted;
+    std::memcpy(s->readDestination, s->cache + s->cacheStart, static_cast<size_t>(n));
+    s->readDestination += n;
+    s->readPosition += n;
+    s->cachePosition += n;
+    s->cacheStart += n;
+    s->cacheFill -= n;
+    if (s->cacheFill == 0) s->cacheStart = 0;
+    s->cacheBytesServed.fetch_add(static_cast<uint32_t>(n), std::memory_order_relaxed);
+    return n;
+}
+
 // Command 2: the front of the cache first when the read continues where the cache starts, the
-// rest from the file; a read the cache did not finish moves the cache to where it ended.
+// rest from the file. A short read the cache cannot serve refills the whole cache from the read
+// position first, so that small sequential reads cost one file read per cache block rather than
+// one each; a long one goes straight to the file and moves the cache to where it ended.
 void ServeRead(FileAccessShared *s) {
     int32_t wanted = s->readByteCount;
     int32_t delivered = 0;
     if (s->cache != nullptr && s->readPosition == s->cachePosition && s->cacheFill > 0) {
-        const int32_t n = s->cacheFill < wanted ? s->cacheFill : wanted;
-        std::memcpy(s->readDestination, s->cache + s->cacheStart, static_cast<size_t>(n));
-        s->readDestination += n;
-        s->readPosition += n;
-        s->cachePosition += n;
-        s->cacheStart += n;
-        s->cacheFill -= n;
-        if (s->cacheFill == 0) s->cacheStart = 0;
+        const int32_t n = TakeFromCache(s, wanted);
         wanted -= n;
         delivered = n;
-        s->cacheBytesServed.fetch_add(static_cast<uint32_t>(n), std::memory_order_relaxed);
+    }
+    if (wanted > 0 && wanted < kReadCacheSize && s->cache != nullptr && s->fd >= 0 && s->readPosition >= 0) {
+        const int32_t n = ReadAt(s->fd, s->cache, kReadCacheSize, s->readPosition);
+        s->cachePosition = s->readPosition;
+        s->cacheStart = 0;
+        s->cacheFill = n > 0 ? n : 0;
+        const int32_t taken = TakeFromCache(s, wanted);
+        wanted -= taken;
+        delivered += taken;
+        if (wanted > 0) wanted = 0;  // the file ended (or failed) within the cache block
     }
     if (wanted > 0) {
         const int32_t n = s->fd >= 0 && s->readPosition >= 0 ? ReadAt(s->fd, s->readDestination, wanted, s->readPosition) : -1;

@@ -129,6 +129,25 @@ TEST_F(ThreadedStreamTest, CacheIsFilledAheadWhileTheStreamIsIdle) {
     EXPECT_EQ(zq::ClosePlainFileStream(s), 0);
 }
 
+// Small reads with no idle time between them (so no read-ahead) are still served from the cache:
+// a read the cache cannot serve refills it from the read position.
+TEST_F(ThreadedStreamTest, SmallReadsRefillTheCacheWhenItIsEmpty) {
+    const std::vector<uint8_t> bytes = PatternBytes(kBigSize, 5);
+    WriteBytes("big.bin", bytes);
+    zq::PlainFileStream *s = zq::OpenPlainFileStream("big.bin", 1, 0);
+    ASSERT_NE(s, nullptr);
+    std::vector<uint8_t> got(kBigSize);
+    size_t at = 0;
+    for (; at + 4 <= 2 * zq::kReadCacheSize + 8; at += 4) ASSERT_EQ(zq::PlainFileStreamRead(got.data() + at, 4, 1, s), 1u);
+    EXPECT_EQ(zq::PlainFileStreamCacheBytesServed(s), static_cast<uint32_t>(at));
+    // A read longer than the cache goes to the file; the small reads after it refill the cache.
+    ASSERT_EQ(zq::PlainFileStreamRead(got.data() + at, 1, zq::kReadCacheSize, s), size_t(zq::kReadCacheSize));
+    at += zq::kReadCacheSize;
+    for (; at < kBigSize; ++at) ASSERT_EQ(zq::PlainFileStreamRead(got.data() + at, 1, 1, s), 1u);
+    EXPECT_EQ(got, bytes);
+    EXPECT_EQ(zq::ClosePlainFileStream(s), 0);
+}
+
 TEST_F(ThreadedStreamTest, NoWaitReadReturnsAtOnceAndIsPendingUntilItsThreadFinishes) {
     const std::vector<uint8_t> bytes = PatternBytes(5000, 23);
     WriteBytes("n.bin", bytes);
