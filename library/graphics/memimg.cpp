@@ -198,18 +198,21 @@ void FillMemImg(MEMIMG *image, const MemImgRect *rect, uint32_t value) {
     if (left >= right || top >= bottom) return;
     int bytes = MemImgBytesPerPixel(*image->base);
     int pitch = image->base->pitch;
-    int count = static_cast<int>(right - left);
-    for (int64_t y = top; y < bottom; ++y) {
-        uint8_t *row = image->pixels + y * pitch + left * bytes;
-        if (bytes == 1) {
-            std::memset(row, static_cast<uint8_t>(value), count);
-        } else if (bytes == 2) {
-            auto v = static_cast<uint16_t>(value);
-            for (int i = 0; i < count; ++i) std::memcpy(row + 2 * i, &v, 2);
-        } else {
-            for (int i = 0; i < count; ++i) std::memcpy(row + 4 * i, &value, 4);
+    const size_t rowBytes = static_cast<size_t>(right - left) * bytes;
+    uint8_t *first = image->pixels + top * pitch + left * bytes;
+    if (bytes == 1) {
+        std::memset(first, static_cast<uint8_t>(value), rowBytes);
+    } else {
+        // One pixel, then the filled part copied onto what follows it, doubling each time: a
+        // handful of block copies instead of one store per pixel.
+        std::memcpy(first, &value, static_cast<size_t>(bytes));
+        for (size_t filled = bytes; filled < rowBytes;) {
+            const size_t n = filled < rowBytes - filled ? filled : rowBytes - filled;
+            std::memcpy(first + filled, first, n);
+            filled += n;
         }
     }
+    for (int64_t y = top + 1; y < bottom; ++y) std::memcpy(image->pixels + y * pitch + left * bytes, first, rowBytes);
 }
 
 int CopyMemImg(MEMIMG *dest, const MEMIMG *source, const MemImgRect *rect, int x, int y) {

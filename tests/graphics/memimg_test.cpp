@@ -103,17 +103,31 @@ TEST(MemImg, SubImagesShareTheStoreUntilTheLastRelease) {
     EXPECT_EQ(0, CheckAllocations());
 }
 
+// Fills of 1-, 2- and 4-byte pixels, at widths that are no power of two, clip to the image and
+// leave every pixel outside the rectangle as it was.
 TEST(MemImg, FillClipsToTheImage) {
-    MEMIMG m{};
-    ASSERT_EQ(0, CreateMemImg(&m, 4, 3, -1, 0, MEMIMG_RGB32, 0, 0, 0, nullptr));
-    FillMemImg(&m, nullptr, 0);
-    const MemImgRect outside = {5, 0, 9, 3};
-    FillMemImg(&m, &outside, 0xFFFFFFFF);
-    const MemImgRect partly = {-2, 2, 2, 7};
-    FillMemImg(&m, &partly, 0x11223344);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(y == 2 && x < 2 ? 0x11223344u : 0u, Read(m, x, y)) << x << "," << y;
-    ReleaseMemImg(&m);
+    struct Depth {
+        int colorType, palette;
+        uint32_t value;
+    };
+    const Depth depths[] = {{MEMIMG_RGB16, 1, 0xA5}, {MEMIMG_RGB16, 0, 0xBEEF}, {MEMIMG_RGB32, 0, 0x11223344}};
+    const MemImgRect rects[] = {{-2, 2, 2, 7}, {1, 1, 36, 4}, {0, 0, 37, 5}, {36, 4, 37, 5}, {5, 0, 9, 0}, {40, 0, 50, 5}};
+    for (const Depth &d : depths) {
+        for (const MemImgRect &r : rects) {
+            MEMIMG m{};
+            ASSERT_EQ(0, CreateMemImg(&m, 37, 5, -1, 0, d.colorType, d.palette, 0, 0, nullptr));
+            FillMemImg(&m, nullptr, 0);
+            FillMemImg(&m, &r, d.value);
+            for (int y = 0; y < 5; ++y) {
+                for (int x = 0; x < 37; ++x) {
+                    const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                    ASSERT_EQ(inside ? d.value : 0u, Read(m, x, y))
+                        << "type " << d.colorType << " rect " << r.left << "," << r.top << " at " << x << "," << y;
+                }
+            }
+            ReleaseMemImg(&m);
+        }
+    }
 }
 
 TEST(MemImg, CopyConvertsARectangleAndRefusesOneThatDoesNotFit) {
