@@ -159,12 +159,9 @@ void ServeRead(FileAccessShared *s) {
         s->cachePosition = s->readPosition;
         s->cacheStart = 0;
         s->cacheFill = n > 0 ? n : 0;
-        const int32_t taken = TakeFromCache(s, wanted);
-        wanted -= taken;
-        delivered += taken;
-        if (wanted > 0) wanted = 0;  // the file ended (or failed) within the cache block
-    }
-    if (wanted > 0) {
+        // What the cache did not get of the read lies past the end of the file (or failed).
+        delivered += TakeFromCache(s, wanted);
+    } else if (wanted > 0) {
         const int32_t n = s->fd >= 0 && s->readPosition >= 0 ? ReadAt(s->fd, s->readDestination, wanted, s->readPosition) : -1;
         const int32_t got = n > 0 ? n : 0;
         delivered += got;

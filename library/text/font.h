@@ -33,6 +33,7 @@ struct CodeMapPair {
     int16_t cached;
     int16_t entry;
 };
+static_assert(kGlyphEntryCount <= INT16_MAX, "a code-map pair holds an entry index in 16 bits");
 
 struct FontRecord {
     int check;
