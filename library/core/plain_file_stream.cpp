@@ -143,9 +143,10 @@ int32_t TakeFromCache(FileAccessShared *s, int32_t wanted) {
 }
 
 // Command 2: the front of the cache first when the read continues where the cache starts, the
-// rest from the file. A short read the cache cannot serve refills the whole cache from the read
-// position first, so that small sequential reads cost one file read per cache block rather than
-// one each; a long one goes straight to the file and moves the cache to where it ended.
+// rest from the file. A short read (under half the cache) the cache cannot serve refills the whole
+// cache from the read position first, so that small sequential reads cost one file read per cache
+// block rather than one each; a long one gains nothing from a copy through the cache and goes
+// straight to the file, moving the cache to where it ended.
 void ServeRead(FileAccessShared *s) {
     int32_t wanted = s->readByteCount;
     int32_t delivered = 0;
@@ -154,7 +155,7 @@ void ServeRead(FileAccessShared *s) {
         wanted -= n;
         delivered = n;
     }
-    if (wanted > 0 && wanted < kReadCacheSize && s->cache != nullptr && s->fd >= 0 && s->readPosition >= 0) {
+    if (wanted > 0 && wanted < kReadCacheSize / 2 && s->cache != nullptr && s->fd >= 0 && s->readPosition >= 0) {
         const int32_t n = ReadAt(s->fd, s->cache, kReadCacheSize, s->readPosition);
         s->cachePosition = s->readPosition;
         s->cacheStart = 0;
